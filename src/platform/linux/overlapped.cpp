@@ -1,0 +1,191 @@
+// Overlapped receive with events, on one thread: a receive that cannot be
+// completed at once is remembered by its event, and WaitForSingleObject
+// completes it when the socket becomes readable, sleeping in poll() meanwhile.
+
+#include <poll.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "platform/linux/kernel.h"
+#include "platform/linux/winsock.h"
+
+namespace {
+
+struct PendingReceive {
+    SOCKET socket;
+    WSABUF buffer;
+    sockaddr* from;
+    INT* fromLength;
+    OVERLAPPED* overlapped;
+};
+
+struct Event {
+    bool signalled = false;
+    std::optional<PendingReceive> pending;
+};
+
+// Every event made by WSACreateEvent and not yet closed.
+std::vector<Event*> liveEvents;
+
+Event* FindEvent(HANDLE handle) {
+    auto found = std::find(liveEvents.begin(), liveEvents.end(), static_cast<Event*>(handle));
+    return found == liveEvents.end() ? nullptr : *found;
+}
+
+void Finish(Event& event, int error, std::size_t bytes) {
+    OVERLAPPED& overlapped = *event.pending->overlapped;
+    overlapped.Internal = static_cast<std::uintptr_t>(error);
+    overlapped.InternalHigh = bytes;
+    event.pending.reset();
+    event.signalled = true;
+}
+
+// One attempt to take a datagram without blocking; true when the receive has
+// ended, with a datagram or with an error.
+bool TryToComplete(Event& event) {
+    PendingReceive& receive = *event.pending;
+    socklen_t sourceLength = receive.fromLength != nullptr ? *receive.fromLength : 0;
+    const ssize_t bytes =
+        recvfrom(receive.socket, receive.buffer.buf, receive.buffer.len, MSG_DONTWAIT, receive.from,
+                 receive.from ? &sourceLength : nullptr);
+    if (bytes < 0) {
+        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
+            return false;
+        }
+        Finish(event, errno, 0);
+        return true;
+    }
+    if (receive.fromLength != nullptr) {
+        *receive.fromLength = static_cast<INT>(
+            std::min<socklen_t>(sourceLength, static_cast<socklen_t>(*receive.fromLength)));
+    }
+    Finish(event, 0, static_cast<std::size_t>(bytes));
+    return true;
+}
+
+std::int64_t MonotonicMilliseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+}  // namespace
+
+WSAEVENT WSACreateEvent() {
+    Event* event = new Event;
+    liveEvents.push_back(event);
+    return event;
+}
+
+BOOL WSAResetEvent(WSAEVENT handle) {
+    Event* event = FindEvent(handle);
+    if (event == nullptr) {
+        errno = EBADF;
+        return FALSE;
+    }
+    event->signalled = false;
+    return TRUE;
+}
+
+BOOL WSACloseEvent(WSAEVENT handle) {
+    Event* event = FindEvent(handle);
+    if (event == nullptr) {
+        errno = EBADF;
+        return FALSE;
+    }
+    liveEvents.erase(std::find(liveEvents.begin(), liveEvents.end(), event));
+    delete event;
+    return TRUE;
+}
+
+int WSARecvFrom(SOCKET socket, LPWSABUF buffers, DWORD bufferCount, LPDWORD bytesReceived,
+                LPDWORD flags, sockaddr* from, LPINT fromLength, LPWSAOVERLAPPED overlapped,
+                LPWSAOVERLAPPED_COMPLETION_ROUTINE completionRoutine) {
+    Event* event = overlapped != nullptr ? FindEvent(overlapped->hEvent) : nullptr;
+    if (event == nullptr || buffers == nullptr || bufferCount != 1 ||
+        completionRoutine != nullptr || event->pending) {
+        errno = EINVAL;
+        return SOCKET_ERROR;
+    }
+    event->signalled = false;
+    event->pending = PendingReceive{socket, buffers[0], from, fromLength, overlapped};
+    if (!TryToComplete(*event)) {
+        errno = EINPROGRESS;
+        return SOCKET_ERROR;
+    }
+    if (overlapped->Internal != 0) {
+        errno = static_cast<int>(overlapped->Internal);
+        return SOCKET_ERROR;
+    }
+    if (bytesReceived != nullptr) {
+        *bytesReceived = static_cast<DWORD>(overlapped->InternalHigh);
+    }
+    if (flags != nullptr) {
+        *flags = 0;
+    }
+    return 0;
+}
+
+BOOL WSAGetOverlappedResult(SOCKET /*socket*/, LPWSAOVERLAPPED overlapped, LPDWORD bytesTransferred,
+                            BOOL wait, LPDWORD flags) {
+    Event* event = overlapped != nullptr ? FindEvent(overlapped->hEvent) : nullptr;
+    if (event == nullptr || wait) {
+        errno = EINVAL;
+        return FALSE;
+    }
+    if (event->pending) {
+        errno = EBUSY;
+        return FALSE;
+    }
+    *bytesTransferred = static_cast<DWORD>(overlapped->InternalHigh);
+    if (flags != nullptr) {
+        *flags = 0;
+    }
+    if (overlapped->Internal != 0) {
+        errno = static_cast<int>(overlapped->Internal);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
+    Event* event = FindEvent(handle);
+    if (event == nullptr) {
+        errno = EBADF;
+        return WAIT_FAILED;
+    }
+    const bool forever = milliseconds == INFINITE;
+    const std::int64_t deadline = MonotonicMilliseconds() + milliseconds;
+    while (!event->signalled) {
+        const std::int64_t left =
+            forever ? -1 : std::max<std::int64_t>(deadline - MonotonicMilliseconds(), 0);
+        if (!forever && left == 0) {
+            return WAIT_TIMEOUT;
+        }
+        pollfd readable{event->pending ? event->pending->socket : -1, POLLIN, 0};
+        const int ready =
+            poll(&readable, 1, static_cast<int>(std::min<std::int64_t>(left, INT32_MAX)));
+        if (ready < 0 && errno != EINTR) {
+            return WAIT_FAILED;
+        }
+        if (ready > 0) {
+            TryToComplete(*event);
+        }
+    }
+    return WAIT_OBJECT_0;
+}
+
+int closesocket(SOCKET socket) {
+    for (Event* event : liveEvents) {
+        if (event->pending && event->pending->socket == socket) {
+            Finish(*event, ECANCELED, 0);
+        }
+    }
+    return close(socket);
+}
