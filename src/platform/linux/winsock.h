@@ -1,7 +1,8 @@
 // Windows Sockets 2 as the tool uses it, on top of the Linux socket API.
-// Socket calls whose Linux results already mean what Winsock's mean (socket,
-// setsockopt, bind, sendto, htonl) are the system's own; the lookup routines
-// are wrapped so that they return Winsock's error codes.
+// Socket calls whose Linux results already mean what Winsock's mean
+// (setsockopt, bind, sendto, htonl) are the system's own; the lookup routines
+// are wrapped so that they return Winsock's error codes, and socket() so that
+// raw ICMP sockets get a kernel-side filter.
 #pragma once
 
 #include <netdb.h>
@@ -128,6 +129,11 @@ BOOL WSAGetOverlappedResult(SOCKET socket, LPWSAOVERLAPPED overlapped, LPDWORD b
 int WSAIoctl(SOCKET socket, DWORD controlCode, void* inBuffer, DWORD inLength, void* outBuffer,
              DWORD outLength, LPDWORD bytesReturned, LPWSAOVERLAPPED overlapped,
              LPWSAOVERLAPPED_COMPLETION_ROUTINE completionRoutine);
+
+// socket() as the system's, with the reply filter (reply_filter.h) installed
+// on raw ICMP and ICMPv6 sockets.
+SOCKET WinsockSocket(int family, int type, int protocol);
+#define socket(family, type, protocol) WinsockSocket(family, type, protocol)
 
 // The lookup routines under their Winsock names, returning Winsock codes.
 int WinsockGetAddrInfo(const char* name, const char* service, const addrinfo* hints,
