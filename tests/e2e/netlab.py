@@ -1,0 +1,306 @@
+"""A small network lab for the end-to-end tests of qping.
+
+The tests run the real qping binary, as root, inside network namespaces that
+each test makes for itself: a client, optionally Linux routers, and a target,
+joined in a line by veth pairs. Nothing ever leaves the lab: the namespaces
+have no link to the host's network, and every address comes from the ranges
+kept for documentation (198.51.100.0/24 and 2001:db8::/32).
+
+    with Lab() as lab:
+        client, router, target = lab.chain("client", "router", "target")
+        lab.start_responder(target, 4, ["good@50"], requests=1)
+        result = lab.qping(client, "-c", "1", target.left4)
+
+Link k of a chain (between node k and node k + 1) uses 198.51.100.16k/28 and
+2001:db8:k+1::/64; its left end is .16k+1 / ::1, its right end .16k+2 / ::2.
+Every node routes towards the target through its right neighbour and back
+through its left one, so any node can reach any other.
+
+Namespace names carry a prefix, the test process's id and a counter, so tests
+may run in parallel. A Lab always removes what it made (namespaces, resolver
+files, responder processes), also when a test fails; namespaces left behind by
+a test process that was killed are removed by the next Lab.
+
+Targets answer echo requests with the kernel's own replies unless the test
+starts a responder (responder.py) there, which switches them off first.
+"""
+
+import ipaddress
+import os
+import selectors
+import shutil
+import subprocess
+import sys
+from dataclasses import dataclass
+from itertools import count
+from pathlib import Path
+
+HERE = Path(__file__).resolve().parent
+QPING = os.environ.get("QPING_BINARY", str(HERE.parents[1] / "build" / "qping"))
+NAME_PREFIX = "qpe2e"
+NETNS_RUN_DIR = Path("/run/netns")
+NETNS_ETC_DIR = Path("/etc/netns")
+
+# Fast and predictable: no reverse-path filtering, no rate limit on ICMP
+# errors (a router must answer every probe), no duplicate address detection
+# (addresses are usable at once).
+COMMON_SYSCTLS = {
+    "net.ipv4.conf.all.rp_filter": 0,
+    "net.ipv4.conf.default.rp_filter": 0,
+    "net.ipv4.icmp_ratelimit": 0,
+    "net.ipv6.icmp.ratelimit": 0,
+    "net.ipv6.conf.all.accept_dad": 0,
+    "net.ipv6.conf.default.accept_dad": 0,
+}
+ROUTER_SYSCTLS = {
+    "net.ipv4.ip_forward": 1,
+    "net.ipv6.conf.all.forwarding": 1,
+}
+KERNEL_ECHO_OFF_SYSCTLS = {
+    "net.ipv4.icmp_echo_ignore_all": 1,
+    "net.ipv6.icmp.echo_ignore_all": 1,
+}
+
+COMMAND_TIMEOUT_S = 10
+# Enough for two requests that both time out (6 s wait and 1 s pause each).
+QPING_TIMEOUT_S = 30
+RESPONDER_START_TIMEOUT_S = 5
+RESPONDER_STOP_TIMEOUT_S = 3
+
+_namespace_numbers = count()
+
+
+class LabError(Exception):
+    pass
+
+
+def run(command, timeout=COMMAND_TIMEOUT_S, check=True):
+    """Runs a command, capturing stdout and stderr apart; raises on failure."""
+    result = subprocess.run(command, capture_output=True, text=True, timeout=timeout)
+    if check and result.returncode != 0:
+        raise LabError(f"{' '.join(command)} failed ({result.returncode}): {result.stderr}")
+    return result
+
+
+@dataclass
+class Node:
+    """A namespace of the lab and its addresses towards each neighbour."""
+
+    namespace: str
+    left4: str = None
+    left6: str = None
+    right4: str = None
+    right6: str = None
+
+    def exec_command(self, *command):
+        return ["ip", "netns", "exec", self.namespace, *command]
+
+
+@dataclass
+class Link:
+    """Network k of a chain: its prefixes and the addresses of both ends."""
+
+    net4: ipaddress.IPv4Network
+    net6: ipaddress.IPv6Network
+
+    @classmethod
+    def number(cls, k):
+        return cls(
+            ipaddress.IPv4Network(f"198.51.100.{16 * k}/28"),
+            ipaddress.IPv6Network(f"2001:db8:{k + 1:x}::/64"),
+        )
+
+    def left(self, family):
+        return str(self._net(family)[1])
+
+    def right(self, family):
+        return str(self._net(family)[2])
+
+    def _net(self, family):
+        return self.net4 if family == 4 else self.net6
+
+
+class Responder:
+    """A running responder.py; stop() ends it and returns what it logged."""
+
+    def __init__(self, process):
+        self.process = process
+        self.requests = None
+
+    def wait_until_ready(self):
+        # The responder prints "ready" once its socket is open.
+        line = _read_line(self.process, RESPONDER_START_TIMEOUT_S)
+        if line.strip() != "ready":
+            self.stop()
+            raise LabError(f"responder did not start: {line!r} {self.process.stderr.read()}")
+
+    def stop(self):
+        """Ends the responder (if still running); the requests it logged."""
+        if self.requests is None:
+            if self.process.poll() is None:
+                self.process.terminate()
+            try:
+                output, _ = self.process.communicate(timeout=RESPONDER_STOP_TIMEOUT_S)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                output, _ = self.process.communicate()
+            self.requests = [line for line in output.splitlines() if line.startswith("request ")]
+        return self.requests
+
+
+def _read_line(process, timeout_s):
+    with selectors.DefaultSelector() as selector:
+        selector.register(process.stdout, selectors.EVENT_READ)
+        if not selector.select(timeout_s):
+            return ""
+    return process.stdout.readline()
+
+
+class Lab:
+    """Namespaces, links and helper processes of one test; see the top."""
+
+    def __init__(self):
+        if os.geteuid() != 0:
+            raise LabError("the end-to-end tests need root (raw sockets, namespaces)")
+        self.namespaces = []
+        self.responders = []
+        self.resolver_dirs = []
+        _remove_stale_namespaces()
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exception):
+        self.close()
+
+    def close(self):
+        """Removes everything the lab made; every step runs even if one fails."""
+        failures = []
+        for responder in self.responders:
+            _attempt(failures, responder.stop)
+        for directory in self.resolver_dirs:
+            _attempt(failures, shutil.rmtree, directory)
+        _remove_if_empty(NETNS_ETC_DIR)
+        for namespace in self.namespaces:
+            _attempt(failures, run, ["ip", "netns", "delete", namespace])
+        self.responders, self.resolver_dirs, self.namespaces = [], [], []
+        if failures:
+            raise LabError("; ".join(failures))
+
+    def add_node(self, role, router=False):
+        name = f"{NAME_PREFIX}-{os.getpid()}-{next(_namespace_numbers)}-{role}"
+        run(["ip", "netns", "add", name])
+        self.namespaces.append(name)
+        node = Node(name)
+        self.sysctl(node, COMMON_SYSCTLS | (ROUTER_SYSCTLS if router else {}))
+        run(["ip", "-n", name, "link", "set", "lo", "up"])
+        return node
+
+    def sysctl(self, node, settings):
+        assignments = [f"{key}={value}" for key, value in settings.items()]
+        run(node.exec_command("sysctl", "-q", "-w", *assignments))
+
+    def chain(self, *roles):
+        """Nodes joined in a line, the middle ones routers; see the top."""
+        nodes = [
+            self.add_node(role, router=0 < index < len(roles) - 1)
+            for index, role in enumerate(roles)
+        ]
+        for k, (left, right) in enumerate(zip(nodes, nodes[1:])):
+            self._connect(left, right, Link.number(k))
+        for index, node in enumerate(nodes):
+            self._add_routes(node, index, nodes)
+        return nodes
+
+    def _connect(self, left, right, link):
+        run(["ip", "-n", left.namespace, "link", "add", "right", "type", "veth",
+             "peer", "name", "left", "netns", right.namespace])
+        left.right4, left.right6 = link.left(4), link.left(6)
+        right.left4, right.left6 = link.right(4), link.right(6)
+        for node, device, address4, address6, prefix4, prefix6 in (
+            (left, "right", left.right4, left.right6, link.net4, link.net6),
+            (right, "left", right.left4, right.left6, link.net4, link.net6),
+        ):
+            ip = ["ip", "-n", node.namespace]
+            run(ip + ["addr", "add", f"{address4}/{prefix4.prefixlen}", "dev", device])
+            run(ip + ["-6", "addr", "add", f"{address6}/{prefix6.prefixlen}", "dev", device,
+                      "nodad"])
+            run(ip + ["link", "set", device, "up"])
+
+    def _add_routes(self, node, index, nodes):
+        ip = ["ip", "-n", node.namespace]
+        if index + 1 < len(nodes):
+            right = nodes[index + 1]
+            run(ip + ["route", "add", "default", "via", right.left4])
+            run(ip + ["-6", "route", "add", "default", "via", right.left6])
+        if index > 0:
+            left = nodes[index - 1]
+            for k in range(index - 1):
+                link = Link.number(k)
+                run(ip + ["route", "add", str(link.net4), "via", left.right4])
+                run(ip + ["-6", "route", "add", str(link.net6), "via", left.right6])
+
+    def start_responder(self, node, family, plans, requests, time_limit_s=15):
+        """Starts responder.py in the node, with the kernel's echo replies off.
+
+        plans: one answer plan per request (see responder.py); the last one
+        serves every later request.
+        """
+        self.sysctl(node, KERNEL_ECHO_OFF_SYSCTLS)
+        command = node.exec_command(
+            sys.executable, str(HERE / "responder.py"),
+            "--family", str(family), "--requests", str(requests),
+            "--time-limit", str(time_limit_s), "--", *plans,
+        )
+        process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                   text=True)
+        responder = Responder(process)
+        self.responders.append(responder)
+        responder.wait_until_ready()
+        return responder
+
+    def isolate_resolver(self, node):
+        """Points name lookups in the node at its own loopback, where no server
+        listens, so that a lookup fails at once and can reach no real server."""
+        directory = NETNS_ETC_DIR / node.namespace
+        directory.mkdir(parents=True)
+        self.resolver_dirs.append(directory)
+        (directory / "resolv.conf").write_text(
+            "nameserver 127.0.0.1\noptions attempts:1 timeout:1\n")
+
+    def qping(self, node, *arguments):
+        """Runs qping in the node; stdout, stderr and returncode kept apart."""
+        return run(node.exec_command(QPING, *arguments), timeout=QPING_TIMEOUT_S, check=False)
+
+
+def qping_outside_lab(*arguments):
+    """Runs qping without a namespace, for runs that never reach the network."""
+    return run([QPING, *arguments], timeout=QPING_TIMEOUT_S, check=False)
+
+
+def _attempt(failures, action, *arguments):
+    try:
+        action(*arguments)
+    except Exception as error:  # noqa: BLE001 - collected and raised after clean-up
+        failures.append(str(error))
+
+
+def _remove_if_empty(directory):
+    try:
+        directory.rmdir()
+    except OSError:
+        pass  # missing, or still used by another lab
+
+
+def _remove_stale_namespaces():
+    """Removes namespaces (and resolver files) of test processes now gone."""
+    if not NETNS_RUN_DIR.is_dir():
+        return
+    for entry in NETNS_RUN_DIR.iterdir():
+        parts = entry.name.split("-")
+        if len(parts) < 3 or parts[0] != NAME_PREFIX or not parts[1].isdigit():
+            continue
+        if Path(f"/proc/{parts[1]}").exists():
+            continue
+        run(["ip", "netns", "delete", entry.name], check=False)
+        shutil.rmtree(NETNS_ETC_DIR / entry.name, ignore_errors=True)

@@ -1,0 +1,192 @@
+#!/usr/bin/env python3
+"""A scripted ICMP / ICMPv6 echo responder for the end-to-end tests.
+
+It runs in the target namespace, where the kernel's own echo replies are
+switched off, and answers each echo request it receives by a plan:
+
+    responder.py --family 4 --requests 2 --time-limit 15 -- "good@20 good@20" "previous@0 good@30"
+
+A plan is a space-separated list of answers KIND@DELAY_MS, each sent DELAY_MS
+after the request arrived, in the order written when their times are equal.
+Plan k serves request k and the last plan every later one; an empty plan
+answers nothing. The kinds:
+
+    good              the echo reply the requester waits for
+    wrong-identifier  an echo reply with the identifier off by one
+    wrong-sequence    an echo reply with the sequence off by one
+    wrong-code        an echo reply with code 1
+    bad-checksum      an echo reply with a wrong checksum (IPv4 only: on IPv6
+                      the kernel fills in the checksum of every raw message)
+    previous          the good reply to the previous request, late
+    foreign-error     a "time exceeded" error about somebody else's request
+
+It prints "ready" once it listens and "request identifier=I sequence=S" for
+each echo request. It ends after --requests requests, once all their answers
+are out, or after --time-limit seconds, whichever comes first.
+"""
+
+import argparse
+import heapq
+import select
+import socket
+import struct
+import sys
+import time
+from dataclasses import dataclass
+from itertools import count
+
+ECHO_REQUEST = {4: 8, 6: 128}
+ECHO_REPLY = {4: 0, 6: 129}
+TIME_EXCEEDED = {4: 11, 6: 3}
+PROTOCOL = {4: socket.IPPROTO_ICMP, 6: socket.IPPROTO_ICMPV6}
+ADDRESS_FAMILY = {4: socket.AF_INET, 6: socket.AF_INET6}
+# The destination of the request that a foreign error is about: a host that is
+# not in the lab.
+ELSEWHERE = {4: "198.51.100.200", 6: "2001:db8::200"}
+MAX_DATAGRAM = 65535
+
+
+@dataclass(frozen=True)
+class Request:
+    source: tuple  # the requester's socket address, as recvfrom gave it
+    identifier: int
+    sequence: int
+    data: bytes
+
+
+def internet_checksum(data):
+    if len(data) % 2:
+        data += b"\0"
+    total = sum(struct.unpack(f"!{len(data) // 2}H", data))
+    while total > 0xFFFF:
+        total = (total >> 16) + (total & 0xFFFF)
+    return ~total & 0xFFFF
+
+
+def icmp_message(family, message_type, code, body):
+    """An ICMP message; for IPv6 the kernel fills in the checksum on sending."""
+    message = struct.pack("!BBH", message_type, code, 0) + body
+    if family == 4:
+        message = message[:2] + struct.pack("!H", internet_checksum(message)) + message[4:]
+    return message
+
+
+def echo_reply(family, request, identifier=None, sequence=None, code=0):
+    identifier = request.identifier if identifier is None else identifier
+    sequence = request.sequence if sequence is None else sequence
+    body = struct.pack("!HH", identifier, sequence) + request.data
+    return icmp_message(family, ECHO_REPLY[family], code, body)
+
+
+def bad_checksum_reply(family, request):
+    reply = bytearray(echo_reply(family, request))
+    # Never maps a valid checksum to its other one's-complement form (0 / 0xFFFF).
+    reply[2:4] = struct.pack("!H", struct.unpack("!H", reply[2:4])[0] ^ 0x5555)
+    return bytes(reply)
+
+
+def quoted_header(family, source, length):
+    """The IP header of a request from source to ELSEWHERE, as an error quotes it."""
+    if family == 4:
+        header = struct.pack("!BBHHHBBH4s4s", 0x45, 0, 20 + length, 0, 0, 64, 1, 0,
+                             socket.inet_aton(source), socket.inet_aton(ELSEWHERE[4]))
+        return header[:10] + struct.pack("!H", internet_checksum(header)) + header[12:]
+    return struct.pack("!IHBB16s16s", 6 << 28, length, socket.IPPROTO_ICMPV6, 64,
+                       socket.inet_pton(socket.AF_INET6, source),
+                       socket.inet_pton(socket.AF_INET6, ELSEWHERE[6]))
+
+
+def foreign_error(family, request):
+    other = Request(request.source, request.identifier ^ 0xFFFF, request.sequence, request.data)
+    quoted_request = icmp_message(family, ECHO_REQUEST[family], 0,
+                                  struct.pack("!HH", other.identifier, other.sequence) + other.data)
+    quote = quoted_header(family, request.source[0], len(quoted_request)) + quoted_request
+    return icmp_message(family, TIME_EXCEEDED[family], 0, b"\0\0\0\0" + quote)
+
+
+# Each kind: (request, previous request) -> the message to send.
+ANSWERS = {
+    "good": lambda family, request, previous: echo_reply(family, request),
+    "wrong-identifier": lambda family, request, previous: echo_reply(
+        family, request, identifier=(request.identifier + 1) & 0xFFFF),
+    "wrong-sequence": lambda family, request, previous: echo_reply(
+        family, request, sequence=(request.sequence + 1) & 0xFFFF),
+    "wrong-code": lambda family, request, previous: echo_reply(family, request, code=1),
+    "bad-checksum": lambda family, request, previous: bad_checksum_reply(family, request),
+    "previous": lambda family, request, previous: echo_reply(family, previous),
+    "foreign-error": lambda family, request, previous: foreign_error(family, request),
+}
+
+
+def parse_plan(text):
+    """'good@20 previous@0' -> [("good", 20), ("previous", 0)]."""
+    answers = []
+    for token in text.split():
+        kind, _, delay = token.partition("@")
+        if kind not in ANSWERS or not delay.isdigit():
+            raise ValueError(f"bad answer {token!r}")
+        answers.append((kind, int(delay)))
+    return answers
+
+
+def parse_request(family, datagram, source):
+    """The echo request in a received datagram, or None for anything else."""
+    if family == 4:
+        datagram = datagram[(datagram[0] & 0x0F) * 4:]  # IPv4 raw sockets get the IP header
+    if len(datagram) < 8 or datagram[0] != ECHO_REQUEST[family] or datagram[1] != 0:
+        return None
+    identifier, sequence = struct.unpack("!HH", datagram[4:8])
+    return Request(source, identifier, sequence, datagram[8:])
+
+
+def serve(family, plans, request_limit, time_limit_s):
+    deadline = time.monotonic() + time_limit_s
+    outbox = []  # heap of (send time, order, message, address)
+    order = count()
+    requests_seen = 0
+    previous = None
+    with socket.socket(ADDRESS_FAMILY[family], socket.SOCK_RAW, PROTOCOL[family]) as sock:
+        print("ready", flush=True)
+        while True:
+            now = time.monotonic()
+            while outbox and outbox[0][0] <= now:
+                _, _, message, address = heapq.heappop(outbox)
+                sock.sendto(message, address)
+            if now >= deadline or (requests_seen >= request_limit and not outbox):
+                return
+            wake = min(deadline, outbox[0][0]) if outbox else deadline
+            readable, _, _ = select.select([sock], [], [], wake - now)
+            if not readable:
+                continue
+            request = parse_request(family, *sock.recvfrom(MAX_DATAGRAM))
+            if request is None or requests_seen >= request_limit:
+                continue
+            arrived = time.monotonic()
+            print(f"request identifier={request.identifier} sequence={request.sequence}",
+                  flush=True)
+            for kind, delay_ms in plans[min(requests_seen, len(plans) - 1)]:
+                message = ANSWERS[kind](family, request, previous)
+                heapq.heappush(outbox,
+                               (arrived + delay_ms / 1000, next(order), message, request.source))
+            previous = request
+            requests_seen += 1
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--family", type=int, choices=(4, 6), required=True)
+    parser.add_argument("--requests", type=int, required=True,
+                        help="requests to answer before ending")
+    parser.add_argument("--time-limit", type=float, required=True, help="seconds at most")
+    parser.add_argument("plans", nargs="+", help="answer plan of each request")
+    options = parser.parse_args()
+    plans = [parse_plan(plan) for plan in options.plans]
+    if any(kind == "previous" for kind, _ in plans[0]):
+        parser.error("the first request has no previous one")
+    if options.family == 6 and any(kind == "bad-checksum" for plan in plans for kind, _ in plan):
+        parser.error("bad-checksum is IPv4 only: the kernel sets ICMPv6 checksums itself")
+    serve(options.family, plans, options.requests, options.time_limit)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
