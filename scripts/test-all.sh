@@ -8,3 +8,7 @@ scripts/install-test-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j2
 ctest --test-dir build -j2 --output-on-failure
+
+# Benchmarks are not tests: nothing is timed here. Each script runs once on
+# its smallest setting, so that a script that no longer runs is noticed.
+python3 bench/run_all.py --quick --output build/bench-quick.md
