@@ -16,6 +16,7 @@ qping reply within 1 ms of its true round trip.
 import argparse
 import re
 import sys
+import time
 from collections import Counter
 
 import benchlib
@@ -31,16 +32,20 @@ PING_LENGTH = 64
 # after this much time beyond their one-second pace.
 SLACK_S = 20
 CAPTURE_START_TIMEOUT_S = 5
+# Both tools send once a second; half a second apart, their exchanges do not
+# compete for the two tools' wake-ups and the responder (at least at first:
+# qping's pace is one second plus the round trip).
+STAGGER_S = 0.5
 
 
 def qping_times(output):
-    return [0 if time == "<1" else int(time[1:])
-            for time in re.findall(r": bytes=\d+ time(<1|=\d+)ms TTL=\d+$", output, re.MULTILINE)]
+    return [0 if ms == "<1" else int(ms[1:])
+            for ms in re.findall(r": bytes=\d+ time(<1|=\d+)ms TTL=\d+$", output, re.MULTILINE)]
 
 
 def ping_times(output):
     """{sequence: reported ms} of iputils ping's replies."""
-    return {int(sequence): float(time) for sequence, time in
+    return {int(sequence): float(ms) for sequence, ms in
             re.findall(r" icmp_seq=(\d+) .* time=([\d.]+) ms$", output, re.MULTILINE)}
 
 
@@ -70,7 +75,7 @@ def start_capture(client):
         stderr.seek(0)
         if "listening on" in stderr.read():
             return capture
-        benchlib.time.sleep(benchlib.POLL_S)
+        time.sleep(benchlib.POLL_S)
     benchlib.interrupt(capture)
     raise SystemExit("tcpdump did not start")
 
@@ -81,8 +86,11 @@ def measure_delay(lab, client, target, qping_path, delay_ms, count):
                                     time_limit_s=count + SLACK_S)
     capture = start_capture(client)
     try:
-        started = [benchlib.start(client.exec_command(tool, "-c", str(count), target.left4))
-                   for tool in (qping_path, benchlib.PING)]
+        started = []
+        for tool in (qping_path, benchlib.PING):
+            started.append(benchlib.start(client.exec_command(tool, "-c", str(count),
+                                                              target.left4)))
+            time.sleep(STAGGER_S)
         qping, ping = [benchlib.finish(run, count + SLACK_S) for run in started]
     finally:
         benchlib.interrupt(capture)
@@ -94,8 +102,8 @@ def measure_delay(lab, client, target, qping_path, delay_ms, count):
     reported = qping_times(qping.stdout)
     return {
         "qping": list(zip(reported, qping_wire)) if len(reported) == len(qping_wire) else [],
-        "iputils ping": [(time, ping_wire[sequence])
-                         for sequence, time in ping_times(ping.stdout).items()
+        "iputils ping": [(ms, ping_wire[sequence])
+                         for sequence, ms in ping_times(ping.stdout).items()
                          if sequence in ping_wire],
     }
 
@@ -116,9 +124,9 @@ def rows_of_delay(delay_ms, count, pairs_by_tool):
         if not pairs:
             rows.append([delay_ms, tool, f"0/{count}", "–", "–", "–", "–"])
             continue
-        reported = [time for time, _ in pairs]
+        reported = [ms for ms, _ in pairs]
         wire = [trip for _, trip in pairs]
-        errors = [time - trip for time, trip in pairs]
+        errors = [ms - trip for ms, trip in pairs]
         rows.append([
             delay_ms, tool, f"{len(pairs)}/{count}", spread(wire),
             distribution(reported) if tool == "qping" else spread(reported),
