@@ -26,11 +26,13 @@ starts a responder (responder.py) there, which switches them off first.
 """
 
 import ipaddress
+import json
 import os
 import selectors
 import shutil
 import subprocess
 import sys
+import time
 from dataclasses import dataclass
 from itertools import count
 from pathlib import Path
@@ -61,11 +63,17 @@ KERNEL_ECHO_OFF_SYSCTLS = {
     "net.ipv6.icmp.echo_ignore_all": 1,
 }
 
+# The tool and the responder run at real-time priority: on a busy machine the
+# time either waits for a processor would otherwise show in the reply times,
+# by several milliseconds.
+REALTIME = ["chrt", "--fifo", "10"]
+
 COMMAND_TIMEOUT_S = 10
+LINK_UP_TIMEOUT_S = 5
 # Enough for two requests that both time out (6 s wait and 1 s pause each).
 QPING_TIMEOUT_S = 30
 RESPONDER_START_TIMEOUT_S = 5
-RESPONDER_STOP_TIMEOUT_S = 3
+PROCESS_STOP_TIMEOUT_S = 3
 
 _namespace_numbers = count()
 
@@ -95,6 +103,12 @@ class Node:
     def exec_command(self, *command):
         return ["ip", "netns", "exec", self.namespace, *command]
 
+    def left(self, family):
+        return self.left4 if family == 4 else self.left6
+
+    def right(self, family):
+        return self.right4 if family == 4 else self.right6
+
 
 @dataclass
 class Link:
@@ -120,40 +134,37 @@ class Link:
         return self.net4 if family == 4 else self.net6
 
 
+def end_process(process):
+    """Ends a helper process if it still runs; its stdout and stderr."""
+    if process.poll() is None:
+        process.terminate()
+    try:
+        return process.communicate(timeout=PROCESS_STOP_TIMEOUT_S)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        return process.communicate()
+
+
 class Responder:
     """A running responder.py; stop() ends it and returns what it logged."""
 
     def __init__(self, process):
         self.process = process
-        self.requests = None
 
     def wait_until_ready(self):
         # The responder prints "ready" once its socket is open.
-        line = _read_line(self.process, RESPONDER_START_TIMEOUT_S)
-        if line.strip() != "ready":
-            self.stop()
-            raise LabError(f"responder did not start: {line!r} {self.process.stderr.read()}")
+        with selectors.DefaultSelector() as selector:
+            selector.register(self.process.stdout, selectors.EVENT_READ)
+            ready = selector.select(RESPONDER_START_TIMEOUT_S)
+        line = self.process.stdout.readline() if ready else ""
+        if line != "ready\n":
+            _, errors = end_process(self.process)
+            raise LabError(f"responder did not start: {line!r} {errors}")
 
     def stop(self):
-        """Ends the responder (if still running); the requests it logged."""
-        if self.requests is None:
-            if self.process.poll() is None:
-                self.process.terminate()
-            try:
-                output, _ = self.process.communicate(timeout=RESPONDER_STOP_TIMEOUT_S)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                output, _ = self.process.communicate()
-            self.requests = [line for line in output.splitlines() if line.startswith("request ")]
-        return self.requests
-
-
-def _read_line(process, timeout_s):
-    with selectors.DefaultSelector() as selector:
-        selector.register(process.stdout, selectors.EVENT_READ)
-        if not selector.select(timeout_s):
-            return ""
-    return process.stdout.readline()
+        """Ends the responder if it still runs; the requests it logged."""
+        output, _ = end_process(self.process)
+        return [line for line in output.splitlines() if line.startswith("request ")]
 
 
 class Lab:
@@ -163,7 +174,7 @@ class Lab:
         if os.geteuid() != 0:
             raise LabError("the end-to-end tests need root (raw sockets, namespaces)")
         self.namespaces = []
-        self.responders = []
+        self.processes = []
         self.resolver_dirs = []
         _remove_stale_namespaces()
 
@@ -176,14 +187,14 @@ class Lab:
     def close(self):
         """Removes everything the lab made; every step runs even if one fails."""
         failures = []
-        for responder in self.responders:
-            _attempt(failures, responder.stop)
+        for process in self.processes:
+            _attempt(failures, end_process, process)
         for directory in self.resolver_dirs:
             _attempt(failures, shutil.rmtree, directory)
         _remove_if_empty(NETNS_ETC_DIR)
         for namespace in self.namespaces:
             _attempt(failures, run, ["ip", "netns", "delete", namespace])
-        self.responders, self.resolver_dirs, self.namespaces = [], [], []
+        self.processes, self.resolver_dirs, self.namespaces = [], [], []
         if failures:
             raise LabError("; ".join(failures))
 
@@ -208,6 +219,8 @@ class Lab:
         ]
         for k, (left, right) in enumerate(zip(nodes, nodes[1:])):
             self._connect(left, right, Link.number(k))
+        for node in nodes:
+            _wait_until_links_up(node)
         for index, node in enumerate(nodes):
             self._add_routes(node, index, nodes)
         return nodes
@@ -247,17 +260,20 @@ class Lab:
         serves every later request.
         """
         self.sysctl(node, KERNEL_ECHO_OFF_SYSCTLS)
-        command = node.exec_command(
-            sys.executable, str(HERE / "responder.py"),
+        responder = Responder(self.start(
+            node, *REALTIME, sys.executable, str(HERE / "responder.py"),
             "--family", str(family), "--requests", str(requests),
             "--time-limit", str(time_limit_s), "--", *plans,
-        )
-        process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                                   text=True)
-        responder = Responder(process)
-        self.responders.append(responder)
+        ))
         responder.wait_until_ready()
         return responder
+
+    def start(self, node, *command):
+        """Starts a helper process in the node; the lab ends it if need be."""
+        process = subprocess.Popen(node.exec_command(*command), stdout=subprocess.PIPE,
+                                   stderr=subprocess.PIPE, text=True)
+        self.processes.append(process)
+        return process
 
     def isolate_resolver(self, node):
         """Points name lookups in the node at its own loopback, where no server
@@ -270,12 +286,29 @@ class Lab:
 
     def qping(self, node, *arguments):
         """Runs qping in the node; stdout, stderr and returncode kept apart."""
-        return run(node.exec_command(QPING, *arguments), timeout=QPING_TIMEOUT_S, check=False)
+        return run(node.exec_command(*REALTIME, QPING, *arguments), timeout=QPING_TIMEOUT_S,
+                   check=False)
 
 
 def qping_outside_lab(*arguments):
     """Runs qping without a namespace, for runs that never reach the network."""
     return run([QPING, *arguments], timeout=QPING_TIMEOUT_S, check=False)
+
+
+def _wait_until_links_up(node):
+    """Waits for the node's links to be operational. The kernel brings a new
+    link's carrier into effect with a delay (up to a second when many links
+    change), and drops what is sent over the link until then."""
+    deadline = time.monotonic() + LINK_UP_TIMEOUT_S
+    while True:
+        links = json.loads(run(["ip", "-n", node.namespace, "-j", "link", "show"]).stdout)
+        waiting = [link["ifname"] for link in links
+                   if link["ifname"] != "lo" and link["operstate"] != "UP"]
+        if not waiting:
+            return
+        if time.monotonic() > deadline:
+            raise LabError(f"links {waiting} of {node.namespace} did not come up")
+        time.sleep(0.05)
 
 
 def _attempt(failures, action, *arguments):

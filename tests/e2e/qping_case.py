@@ -96,3 +96,37 @@ class LabTestCase(unittest.TestCase):
     def assert_delayed(self, ms, delay_ms):
         self.assertGreaterEqual(ms, delay_ms)
         self.assertLessEqual(ms, delay_ms + TIMING_SLACK_MS)
+
+
+class ClientTargetTestCase(LabTestCase):
+    """A client and a target on one link; the target answers by a plan."""
+
+    def setUp(self):
+        super().setUp()
+        self.client, self.target = self.lab.chain("client", "target")
+
+    def request_lines(self, family):
+        """What each request prints before its answer: IPv6 only."""
+        return ipv6_checksum_lines(self.client.right6) if family == 6 else ""
+
+    def ping_planned(self, family, plans, count, *options):
+        """Runs qping -c count against a responder with these plans; checks
+        that the responder got every request and returns qping's result."""
+        responder = self.lab.start_responder(self.target, family, plans, requests=count)
+        result = self.lab.qping(self.client, "-c", str(count), *options, self.target.left(family))
+        self.assertEqual(len(responder.stop()), count, "requests the target received")
+        return result
+
+    def assert_replies_delayed(self, family, plans, delays_ms):
+        """One reply line per request, each showing its planned delay, and
+        nothing else: whatever else the plans send must go unreported."""
+        result = self.ping_planned(family, plans, len(delays_ms))
+        self.assert_delayed_replies_shown(family, result, delays_ms)
+
+    def assert_delayed_replies_shown(self, family, result, delays_ms):
+        address = self.target.left(family)
+        times = self.reply_times(result, len(delays_ms))
+        for ms, delay_ms in zip(times, delays_ms):
+            self.assert_delayed(ms, delay_ms)
+        lines = "".join(self.request_lines(family) + reply(address, ms) for ms in times)
+        self.assert_result(result, banner(address) + lines + statistics(len(times), times))

@@ -1,0 +1,53 @@
+"""Runs through Linux routers: the recorded route, and the hop limit running
+out on the way."""
+
+import unittest
+
+from qping_case import (LabTestCase, banner, error_line, ipv6_checksum_lines, reply, route,
+                        statistics)
+
+
+class RecordRouteTest(LabTestCase):
+    def setUp(self):
+        super().setUp()
+        self.client, self.first, self.second, self.target = self.lab.chain(
+            "client", "first", "second", "target")
+
+    def test_route_through_two_routers_both_ways(self):
+        # A Linux host records its outgoing address when it sends or forwards
+        # the datagram, and the address it was reached at when it takes one
+        # in: the client on sending, each router on the way, the target on
+        # taking the request in and again on sending the reply, each router
+        # on the way back, and the client on taking the reply in.
+        client, first, second, target = self.client, self.first, self.second, self.target
+        hops = route(client.right4, first.right4, second.right4, target.left4,
+                     target.left4, second.left4, first.left4, client.right4)
+        result = self.lab.qping(client, "-r", "-c", "2", target.left4)
+        times = self.reply_times(result, 2)
+        self.assert_result(result, banner(target.left4)
+                           + reply(target.left4, times[0]) + hops
+                           + reply(target.left4, times[1]) + hops
+                           + statistics(2, times))
+
+    def test_no_route_is_recorded_over_ipv6(self):
+        result = self.lab.qping(self.client, "-r", "-c", "1", self.target.left6)
+        times = self.reply_times(result, 1)
+        self.assert_result(result, banner(self.target.left6)
+                           + ipv6_checksum_lines(self.client.right6)
+                           + reply(self.target.left6, times[0]) + statistics(1, times))
+
+
+class HopLimitTest(LabTestCase):
+    def test_router_reports_the_hop_limit_run_out(self):
+        client, router, target = self.lab.chain("client", "router", "target")
+        for family, checksum_lines in ((4, ""), (6, ipv6_checksum_lines(client.right6))):
+            with self.subTest(family=family):
+                address = target.left(family)
+                result = self.lab.qping(client, "-i", "1", "-c", "1", address)
+                self.assert_result(result, banner(address) + checksum_lines
+                                   + error_line(router.left(family), "TTL expired in transit.")
+                                   + statistics(1, []))
+
+
+if __name__ == "__main__":
+    unittest.main()

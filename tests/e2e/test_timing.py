@@ -1,0 +1,40 @@
+"""Reply times, the longest accepted reply time, and time-outs, against a
+target that holds its replies back for a planned time."""
+
+import unittest
+
+from qping_case import TIMED_OUT, ClientTargetTestCase, banner, late_reply, reply, statistics
+
+
+class ReplyTimingTest(ClientTargetTestCase):
+    def test_reply_shows_its_delay(self):
+        for family in (4, 6):
+            with self.subTest(family=family):
+                self.assert_replies_delayed(family, ["good@50"], [50])
+
+    def test_reply_slower_than_the_limit_is_lost(self):
+        for family in (4, 6):
+            with self.subTest(family=family):
+                address = self.target.left(family)
+                result = self.ping_planned(family, ["good@80"], 1, "-m", "40")
+                self.assert_result(result, banner(address) + self.request_lines(family)
+                                   + late_reply(address, 40) + statistics(1, []))
+
+    def test_silent_target_times_out(self):
+        address = self.target.left4
+        result = self.ping_planned(4, [""], 1)
+        self.assert_result(result, banner(address) + TIMED_OUT + statistics(1, []))
+
+    def test_reply_after_the_time_out_is_not_taken_for_the_next(self):
+        # The first reply comes during the pause after its time-out; the
+        # second request must still wait for, and time, its own reply.
+        address = self.target.left4
+        result = self.ping_planned(4, ["good@6500", "good@30"], 2)
+        times = self.reply_times(result, 1)
+        self.assert_delayed(times[0], 30)
+        self.assert_result(result, banner(address) + TIMED_OUT + reply(address, times[0])
+                           + statistics(2, times))
+
+
+if __name__ == "__main__":
+    unittest.main()
