@@ -18,8 +18,9 @@ through its left one, so any node can reach any other.
 
 Namespace names carry a prefix, the test process's id and a counter, so tests
 may run in parallel. A Lab always removes what it made (namespaces, resolver
-files, responder processes), also when a test fails; namespaces left behind by
-a test process that was killed are removed by the next Lab.
+files, helper processes such as responders), also when a test fails;
+namespaces left behind by a test process that was killed are removed by the
+next Lab.
 
 Targets answer echo requests with the kernel's own replies unless the test
 starts a responder (responder.py) there, which switches them off first.
@@ -28,7 +29,7 @@ starts a responder (responder.py) there, which switches them off first.
 import ipaddress
 import json
 import os
-import selectors
+import select
 import shutil
 import subprocess
 import sys
@@ -95,19 +96,16 @@ class Node:
     """A namespace of the lab and its addresses towards each neighbour."""
 
     namespace: str
-    left4: str = None
-    left6: str = None
-    right4: str = None
-    right6: str = None
+    left4: str | None = None
+    left6: str | None = None
+    right4: str | None = None
+    right6: str | None = None
 
     def exec_command(self, *command):
         return ["ip", "netns", "exec", self.namespace, *command]
 
     def left(self, family):
         return self.left4 if family == 4 else self.left6
-
-    def right(self, family):
-        return self.right4 if family == 4 else self.right6
 
 
 @dataclass
@@ -124,14 +122,31 @@ class Link:
             ipaddress.IPv6Network(f"2001:db8:{k + 1:x}::/64"),
         )
 
-    def left(self, family):
+    def left_end(self, family):
         return str(self._net(family)[1])
 
-    def right(self, family):
+    def right_end(self, family):
         return str(self._net(family)[2])
 
     def _net(self, family):
         return self.net4 if family == 4 else self.net6
+
+
+def read_until(process, text, timeout_s):
+    """What a helper process printed until it printed text, or until it ended
+    or the time ran out. Reads the pipe itself, not through Python's buffer,
+    so that nothing is held back."""
+    deadline = time.monotonic() + timeout_s
+    descriptor = process.stdout.fileno()
+    output = b""
+    while text.encode() not in output:
+        left = deadline - time.monotonic()
+        readable, _, _ = select.select([descriptor], [], [], max(left, 0))
+        chunk = os.read(descriptor, 4096) if readable else b""
+        if not chunk:
+            break
+        output += chunk
+    return output.decode()
 
 
 def end_process(process):
@@ -153,13 +168,10 @@ class Responder:
 
     def wait_until_ready(self):
         # The responder prints "ready" once its socket is open.
-        with selectors.DefaultSelector() as selector:
-            selector.register(self.process.stdout, selectors.EVENT_READ)
-            ready = selector.select(RESPONDER_START_TIMEOUT_S)
-        line = self.process.stdout.readline() if ready else ""
-        if line != "ready\n":
+        shown = read_until(self.process, "ready\n", RESPONDER_START_TIMEOUT_S)
+        if shown != "ready\n":
             _, errors = end_process(self.process)
-            raise LabError(f"responder did not start: {line!r} {errors}")
+            raise LabError(f"responder did not start: {shown!r} {errors}")
 
     def stop(self):
         """Ends the responder if it still runs; the requests it logged."""
@@ -228,15 +240,15 @@ class Lab:
     def _connect(self, left, right, link):
         run(["ip", "-n", left.namespace, "link", "add", "right", "type", "veth",
              "peer", "name", "left", "netns", right.namespace])
-        left.right4, left.right6 = link.left(4), link.left(6)
-        right.left4, right.left6 = link.right(4), link.right(6)
-        for node, device, address4, address6, prefix4, prefix6 in (
-            (left, "right", left.right4, left.right6, link.net4, link.net6),
-            (right, "left", right.left4, right.left6, link.net4, link.net6),
+        left.right4, left.right6 = link.left_end(4), link.left_end(6)
+        right.left4, right.left6 = link.right_end(4), link.right_end(6)
+        for node, device, address4, address6 in (
+            (left, "right", left.right4, left.right6),
+            (right, "left", right.left4, right.left6),
         ):
             ip = ["ip", "-n", node.namespace]
-            run(ip + ["addr", "add", f"{address4}/{prefix4.prefixlen}", "dev", device])
-            run(ip + ["-6", "addr", "add", f"{address6}/{prefix6.prefixlen}", "dev", device,
+            run(ip + ["addr", "add", f"{address4}/{link.net4.prefixlen}", "dev", device])
+            run(ip + ["-6", "addr", "add", f"{address6}/{link.net6.prefixlen}", "dev", device,
                       "nodad"])
             run(ip + ["link", "set", device, "up"])
 

@@ -39,11 +39,14 @@ class RecordRouteTest(LabTestCase):
 
 class HopLimitTest(LabTestCase):
     def test_router_reports_the_hop_limit_run_out(self):
+        # With -r the router's error carries the route recorded so far; an
+        # error is no reply, and no route lines follow it.
         client, router, target = self.lab.chain("client", "router", "target")
-        for family, checksum_lines in ((4, ""), (6, ipv6_checksum_lines(client.right6))):
-            with self.subTest(family=family):
+        for family, options in ((4, []), (4, ["-r"]), (6, [])):
+            with self.subTest(family=family, options=options):
                 address = target.left(family)
-                result = self.lab.qping(client, "-i", "1", "-c", "1", address)
+                checksum_lines = ipv6_checksum_lines(client.right6) if family == 6 else ""
+                result = self.lab.qping(client, "-i", "1", "-c", "1", *options, address)
                 self.assert_result(result, banner(address) + checksum_lines
                                    + error_line(router.left(family), "TTL expired in transit.")
                                    + statistics(1, []))
