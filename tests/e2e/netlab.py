@@ -297,9 +297,20 @@ class Lab:
             "nameserver 127.0.0.1\noptions attempts:1 timeout:1\n")
 
     def qping(self, node, *arguments):
-        """Runs qping in the node; stdout, stderr and returncode kept apart."""
-        return run(node.exec_command(*REALTIME, QPING, *arguments), timeout=QPING_TIMEOUT_S,
-                   check=False)
+        """Runs qping in the node: its stdout, stderr, returncode and run time."""
+        started = time.monotonic()
+        result = run(node.exec_command(*REALTIME, QPING, *arguments), timeout=QPING_TIMEOUT_S,
+                     check=False)
+        return QpingRun(result.stdout, result.stderr, result.returncode,
+                        time.monotonic() - started)
+
+
+@dataclass
+class QpingRun:
+    stdout: str
+    stderr: str
+    returncode: int
+    seconds: float
 
 
 def qping_outside_lab(*arguments):
