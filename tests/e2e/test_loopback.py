@@ -6,6 +6,8 @@ import unittest
 from netlab import QPING, read_until
 from qping_case import LabTestCase, banner, ipv6_checksum_lines, reply, statistics
 
+WSAEINVAL = 10022
+
 
 class LoopbackTest(LabTestCase):
     def setUp(self):
@@ -45,6 +47,26 @@ class LoopbackTest(LabTestCase):
         self.assert_result(result, banner("127.0.0.1", data_size=100)
                            + reply("127.0.0.1", times[0], data_size=100, ttl=64)
                            + statistics(1, times))
+
+    def test_refused_ttl_is_reported_and_the_run_goes_on(self):
+        result = self.lab.qping(self.host, "-c", "1", "-i", "300", "127.0.0.1")
+        times = self.reply_times(result, 1)
+        self.assert_result(result, banner("127.0.0.1") + reply("127.0.0.1", times[0], ttl=300)
+                           + statistics(1, times),
+                           stderr=f"SetTtl: setsockopt failed: {WSAEINVAL}\n")
+
+    def test_no_destination_pings_the_wildcard_address(self):
+        # Linux takes the wildcard address for the host itself; the answer
+        # comes from its loopback address.
+        for family, wildcard, answerer, checksum_lines in (
+            ("4", "0.0.0.0", "127.0.0.1", ""),
+            ("6", "::", "::1", ipv6_checksum_lines("::1")),
+        ):
+            with self.subTest(wildcard=wildcard):
+                result = self.lab.qping(self.host, "-c", "1", "-a", family)
+                times = self.reply_times(result, 1)
+                self.assert_result(result, banner(wildcard) + checksum_lines
+                                   + reply(answerer, times[0]) + statistics(1, times))
 
     def test_zero_count_sends_nothing(self):
         result = self.lab.qping(self.host, "-c", "0", "127.0.0.1")
