@@ -24,6 +24,9 @@ next Lab.
 
 Targets answer echo requests with the kernel's own replies unless the test
 starts a responder (responder.py) there, which switches them off first.
+qping runs through `ip netns exec` with a time limit, its stdout, stderr,
+exit status and run time kept apart; it and the responder run at real-time
+priority (see REALTIME).
 """
 
 import ipaddress

@@ -122,7 +122,9 @@ class ClientTargetTestCase(LabTestCase):
         that the responder got every request and returns qping's result."""
         responder = self.lab.start_responder(self.target, family, plans, requests=count)
         result = self.lab.qping(self.client, "-c", str(count), *options, self.target.left(family))
-        self.assertEqual(len(responder.stop()), count, "requests the target received")
+        self.assertEqual(len(responder.stop()), count,
+                         f"requests the target received; qping printed:\n{result.stdout}"
+                         f"{result.stderr}")
         return result
 
     def assert_only_replies_shown(self, family, plans, delays_ms):

@@ -105,7 +105,7 @@ def time_exceeded(family, request, identifier):
     return icmp_message(family, TIME_EXCEEDED[family], 0, b"\0\0\0\0" + quote)
 
 
-# Each kind: (request, previous request) -> the message to send.
+# Each kind: (family, request, previous request) -> the message to send.
 ANSWERS = {
     "good": lambda family, request, previous: echo_reply(family, request),
     "wrong-identifier": lambda family, request, previous: echo_reply(
@@ -197,7 +197,10 @@ def main():
     parser.add_argument("--time-limit", type=float, required=True, help="seconds at most")
     parser.add_argument("plans", nargs="+", help="answer plan of each request")
     options = parser.parse_args()
-    plans = [parse_plan(plan) for plan in options.plans]
+    try:
+        plans = [parse_plan(plan) for plan in options.plans]
+    except ValueError as error:
+        parser.error(str(error))
     if any(kind == "previous" for kind, _ in plans[0]):
         parser.error("the first request has no previous one")
     if options.family == 6 and any(kind == "bad-checksum" for plan in plans for kind, _ in plan):
