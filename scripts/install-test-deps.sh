@@ -5,4 +5,4 @@ export DEBIAN_FRONTEND=noninteractive
 apt-get update -q
 apt-get install -y -q --no-install-recommends \
     cmake make g++ libgtest-dev googletest libbenchmark-dev \
-    python3 iproute2 iputils-ping procps util-linux
+    python3 iproute2 iputils-ping procps
