@@ -69,9 +69,12 @@ KERNEL_ECHO_OFF_SYSCTLS = {
 
 # The tool and the responder run at real-time priority: on a busy machine the
 # time either waits for a processor would otherwise show in the reply times,
-# by several milliseconds. chrt comes with util-linux, which every Debian
-# system has (it is an essential package).
-REALTIME = ["chrt", "--fifo", "10"]
+# by several milliseconds. The responder takes it only once it has started:
+# starting Python at that priority would keep a processor from the other
+# lab's tool and responder for tens of milliseconds. chrt comes with
+# util-linux, which every Debian system has (it is an essential package).
+REALTIME_PRIORITY = 10
+REALTIME = ["chrt", "--fifo", str(REALTIME_PRIORITY)]
 
 COMMAND_TIMEOUT_S = 10
 LINK_UP_TIMEOUT_S = 5
@@ -277,9 +280,10 @@ class Lab:
         """
         self.sysctl(node, KERNEL_ECHO_OFF_SYSCTLS)
         responder = Responder(self.start(
-            node, *REALTIME, sys.executable, str(HERE / "responder.py"),
+            node, sys.executable, str(HERE / "responder.py"),
             "--family", str(family), "--requests", str(requests),
-            "--time-limit", str(time_limit_s), "--", *plans,
+            "--time-limit", str(time_limit_s), "--realtime-priority", str(REALTIME_PRIORITY),
+            "--", *plans,
         ))
         responder.wait_until_ready()
         return responder

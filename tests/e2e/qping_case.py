@@ -14,8 +14,7 @@ from netlab import Lab
 DEFAULT_DATA_SIZE = 32
 DEFAULT_TTL = 128
 # The tool reads whole milliseconds of a tick counter and measures a little
-# more than the network delay: a reply held back D ms reads D to D + 2 on a
-# machine not busy with other work.
+# more than the network delay: a reply held back D ms reads D to D + 2.
 TIMING_SLACK_MS = 2
 STATUS_FAILED = 255  # the tool's -1, as the shell sees it
 
@@ -96,9 +95,9 @@ class LabTestCase(unittest.TestCase):
 
     def assert_not_earlier(self, ms, delay_ms):
         """A reply time no shorter than the reply's delay. What else comes in
-        before the reply comes sooner, so this tells the reply from it; how
-        close to the delay the time reads is left to the timing tests, which
-        a machine busy with other work can upset."""
+        before the reply comes sooner, so this tells the reply from it. How
+        close to the delay the time reads is left to the timing test: other
+        work on the machine, or its host, can add milliseconds to a reading."""
         self.assertGreaterEqual(ms, delay_ms, "reply time shorter than the reply's delay")
 
     def assert_delay_shown(self, ms, delay_ms):

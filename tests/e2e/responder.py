@@ -29,6 +29,7 @@ are out, or after --time-limit seconds, whichever comes first.
 
 import argparse
 import heapq
+import os
 import select
 import socket
 import struct
@@ -156,13 +157,15 @@ def open_socket(family):
     return sock
 
 
-def serve(family, plans, request_limit, time_limit_s):
+def serve(family, plans, request_limit, time_limit_s, realtime_priority):
     deadline = time.monotonic() + time_limit_s
     outbox = []  # heap of (send time, order, message, address)
     order = count()
     requests_seen = 0
     previous = None
     with open_socket(family) as sock:
+        if realtime_priority:
+            os.sched_setscheduler(0, os.SCHED_FIFO, os.sched_param(realtime_priority))
         print("ready", flush=True)
         while True:
             now = time.monotonic()
@@ -195,6 +198,8 @@ def main():
     parser.add_argument("--requests", type=int, required=True,
                         help="requests to answer before ending")
     parser.add_argument("--time-limit", type=float, required=True, help="seconds at most")
+    parser.add_argument("--realtime-priority", type=int, default=0,
+                        help="serve at this real-time (FIFO) priority, once started")
     parser.add_argument("plans", nargs="+", help="answer plan of each request")
     options = parser.parse_args()
     try:
@@ -205,7 +210,7 @@ def main():
         parser.error("the first request has no previous one")
     if options.family == 6 and any(kind == "bad-checksum" for plan in plans for kind, _ in plan):
         parser.error("bad-checksum is IPv4 only: the kernel sets ICMPv6 checksums itself")
-    serve(options.family, plans, options.requests, options.time_limit)
+    serve(options.family, plans, options.requests, options.time_limit, options.realtime_priority)
 
 
 if __name__ == "__main__":

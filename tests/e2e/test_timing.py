@@ -2,17 +2,23 @@
 target that holds its replies back for a planned time."""
 
 import unittest
+from statistics import median
 
 from qping_case import TIMED_OUT, ClientTargetTestCase, banner, late_reply, reply, statistics
 
 
 class ReplyTimingTest(ClientTargetTestCase):
     def test_reply_within_the_limit_shows_its_delay(self):
+        # A single reading can be thrown off by the virtual machine's host
+        # taking the processor away for some 10 ms; the middle one of three
+        # is not. A tool that reads time too coarsely misses in most.
         for family in (4, 6):
             with self.subTest(family=family):
-                result = self.ping_planned(family, ["good@50"], 1, "-m", "60")
-                times = self.reply_times(result, 1)
-                self.assert_delay_shown(times[0], 50)
+                result = self.ping_planned(family, ["good@50"], 3, "-m", "100")
+                times = self.reply_times(result, 3)
+                for ms in times:
+                    self.assert_not_earlier(ms, 50)
+                self.assert_delay_shown(median(times), 50)
                 self.assert_replies_shown(family, result, times)
 
     def test_reply_slower_than_the_limit_is_lost(self):
