@@ -259,6 +259,11 @@ class Lab:
                       "nodad"])
             run(ip + ["link", "set", device, "up"])
 
+    def set_link_mtu(self, left, right, mtu):
+        """Sets the MTU of the link between two neighbours of a chain."""
+        run(["ip", "-n", left.namespace, "link", "set", "right", "mtu", str(mtu)])
+        run(["ip", "-n", right.namespace, "link", "set", "left", "mtu", str(mtu)])
+
     def _add_routes(self, node, index, nodes):
         ip = ["ip", "-n", node.namespace]
         if index + 1 < len(nodes):

@@ -1,5 +1,5 @@
-"""Runs through Linux routers: the recorded route, and the hop limit running
-out on the way."""
+"""Runs through Linux routers: the recorded route, and the errors a router
+sends back (hop limit run out, request too big for the next link)."""
 
 import unittest
 
@@ -37,7 +37,7 @@ class RecordRouteTest(LabTestCase):
                            + reply(self.target.left6, times[0]) + statistics(1, times))
 
 
-class HopLimitTest(LabTestCase):
+class RouterErrorTest(LabTestCase):
     def test_router_reports_the_hop_limit_run_out(self):
         # With -r the router's error carries the route recorded so far; an
         # error is no reply, and no route lines follow it.
@@ -50,6 +50,24 @@ class HopLimitTest(LabTestCase):
                 self.assert_result(result, banner(address) + checksum_lines
                                    + error_line(router.left(family), "TTL expired in transit.")
                                    + statistics(1, []))
+
+    def test_router_reports_the_request_too_big_for_the_next_link(self):
+        # The client's kernel learns the path's MTU from the error: the next
+        # request goes in fragments and is answered.
+        client, router, target = self.lab.chain("client", "router", "target")
+        self.lab.set_link_mtu(router, target, 1280)
+        for family in (4, 6):
+            with self.subTest(family=family):
+                address = target.left(family)
+                checksum_lines = (ipv6_checksum_lines(client.right6, data_size=1400)
+                                  if family == 6 else "")
+                result = self.lab.qping(client, "-c", "2", "-l", "1400", address)
+                times = self.reply_times(result, 1)
+                self.assert_result(result, banner(address, data_size=1400)
+                                   + checksum_lines
+                                   + error_line(router.left(family), "Packet too big.")
+                                   + checksum_lines + reply(address, times[0], data_size=1400)
+                                   + statistics(2, times))
 
 
 if __name__ == "__main__":
