@@ -8,18 +8,14 @@ from qping_case import (LabTestCase, banner, error_line, ipv6_checksum_lines, re
 
 
 class RecordRouteTest(LabTestCase):
-    def setUp(self):
-        super().setUp()
-        self.client, self.first, self.second, self.target = self.lab.chain(
-            "client", "first", "second", "target")
+    # A Linux host records its outgoing address when it sends or forwards a
+    # datagram, and the address it was reached at when it takes one in: the
+    # client on sending, each router on the way, the target on taking the
+    # request in and again on sending the reply, each router on the way
+    # back, and the client on taking the reply in.
 
     def test_route_through_two_routers_both_ways(self):
-        # A Linux host records its outgoing address when it sends or forwards
-        # the datagram, and the address it was reached at when it takes one
-        # in: the client on sending, each router on the way, the target on
-        # taking the request in and again on sending the reply, each router
-        # on the way back, and the client on taking the reply in.
-        client, first, second, target = self.client, self.first, self.second, self.target
+        client, first, second, target = self.lab.chain("client", "first", "second", "target")
         hops = route(client.right4, first.right4, second.right4, target.left4,
                      target.left4, second.left4, first.left4, client.right4)
         result = self.lab.qping(client, "-r", "-c", "2", target.left4)
@@ -29,12 +25,21 @@ class RecordRouteTest(LabTestCase):
                            + reply(target.left4, times[1]) + hops
                            + statistics(2, times))
 
-    def test_no_route_is_recorded_over_ipv6(self):
-        result = self.lab.qping(self.client, "-r", "-c", "1", self.target.left6)
+    def test_full_option_keeps_the_first_nine_hops(self):
+        client, *routers, target = self.lab.chain("client", "r1", "r2", "r3", "r4", "target")
+        hops = route(client.right4, *(router.right4 for router in routers), target.left4,
+                     target.left4, routers[-1].left4, routers[-2].left4)
+        result = self.lab.qping(client, "-r", "-c", "1", target.left4)
         times = self.reply_times(result, 1)
-        self.assert_result(result, banner(self.target.left6)
-                           + ipv6_checksum_lines(self.client.right6)
-                           + reply(self.target.left6, times[0]) + statistics(1, times))
+        self.assert_result(result, banner(target.left4) + reply(target.left4, times[0]) + hops
+                           + statistics(1, times))
+
+    def test_no_route_is_recorded_over_ipv6(self):
+        client, _, target = self.lab.chain("client", "router", "target")
+        result = self.lab.qping(client, "-r", "-c", "1", target.left6)
+        times = self.reply_times(result, 1)
+        self.assert_result(result, banner(target.left6) + ipv6_checksum_lines(client.right6)
+                           + reply(target.left6, times[0]) + statistics(1, times))
 
 
 class RouterErrorTest(LabTestCase):
