@@ -18,19 +18,25 @@ through its left one, so any node can reach any other.
 
 Namespace names carry a prefix, the test process's id and a counter, so tests
 may run in parallel. A Lab always removes what it made (namespaces, resolver
-files, responder processes), also when a test fails; namespaces left behind by
-a test process that was killed are removed by the next Lab.
+files, helper processes such as responders), also when a test fails;
+namespaces left behind by a test process that was killed are removed by the
+next Lab.
 
 Targets answer echo requests with the kernel's own replies unless the test
 starts a responder (responder.py) there, which switches them off first.
+qping runs through `ip netns exec` with a time limit, its stdout, stderr,
+exit status and run time kept apart; it and the responder run at real-time
+priority (see REALTIME).
 """
 
 import ipaddress
+import json
 import os
-import selectors
+import select
 import shutil
 import subprocess
 import sys
+import time
 from dataclasses import dataclass
 from itertools import count
 from pathlib import Path
@@ -61,11 +67,21 @@ KERNEL_ECHO_OFF_SYSCTLS = {
     "net.ipv6.icmp.echo_ignore_all": 1,
 }
 
+# The tool and the responder run at real-time priority: on a busy machine the
+# time either waits for a processor would otherwise show in the reply times,
+# by several milliseconds. The responder takes it only once it has started:
+# starting Python at that priority would keep a processor from the other
+# lab's tool and responder for tens of milliseconds. chrt comes with
+# util-linux, which every Debian system has (it is an essential package).
+REALTIME_PRIORITY = 10
+REALTIME = ["chrt", "--fifo", str(REALTIME_PRIORITY)]
+
 COMMAND_TIMEOUT_S = 10
+LINK_UP_TIMEOUT_S = 5
 # Enough for two requests that both time out (6 s wait and 1 s pause each).
 QPING_TIMEOUT_S = 30
 RESPONDER_START_TIMEOUT_S = 5
-RESPONDER_STOP_TIMEOUT_S = 3
+PROCESS_STOP_TIMEOUT_S = 3
 
 _namespace_numbers = count()
 
@@ -87,13 +103,16 @@ class Node:
     """A namespace of the lab and its addresses towards each neighbour."""
 
     namespace: str
-    left4: str = None
-    left6: str = None
-    right4: str = None
-    right6: str = None
+    left4: str | None = None
+    left6: str | None = None
+    right4: str | None = None
+    right6: str | None = None
 
     def exec_command(self, *command):
         return ["ip", "netns", "exec", self.namespace, *command]
+
+    def left(self, family):
+        return self.left4 if family == 4 else self.left6
 
 
 @dataclass
@@ -110,14 +129,42 @@ class Link:
             ipaddress.IPv6Network(f"2001:db8:{k + 1:x}::/64"),
         )
 
-    def left(self, family):
+    def left_end(self, family):
         return str(self._net(family)[1])
 
-    def right(self, family):
+    def right_end(self, family):
         return str(self._net(family)[2])
 
     def _net(self, family):
         return self.net4 if family == 4 else self.net6
+
+
+def read_until(process, text, timeout_s):
+    """What a helper process printed until it printed text, or until it ended
+    or the time ran out. Reads the pipe itself, not through Python's buffer,
+    so that nothing is held back."""
+    deadline = time.monotonic() + timeout_s
+    descriptor = process.stdout.fileno()
+    output = b""
+    while text.encode() not in output:
+        left = deadline - time.monotonic()
+        readable, _, _ = select.select([descriptor], [], [], max(left, 0))
+        chunk = os.read(descriptor, 4096) if readable else b""
+        if not chunk:
+            break
+        output += chunk
+    return output.decode()
+
+
+def end_process(process):
+    """Ends a helper process if it still runs; its stdout and stderr."""
+    if process.poll() is None:
+        process.terminate()
+    try:
+        return process.communicate(timeout=PROCESS_STOP_TIMEOUT_S)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        return process.communicate()
 
 
 class Responder:
@@ -125,35 +172,18 @@ class Responder:
 
     def __init__(self, process):
         self.process = process
-        self.requests = None
 
     def wait_until_ready(self):
         # The responder prints "ready" once its socket is open.
-        line = _read_line(self.process, RESPONDER_START_TIMEOUT_S)
-        if line.strip() != "ready":
-            self.stop()
-            raise LabError(f"responder did not start: {line!r} {self.process.stderr.read()}")
+        shown = read_until(self.process, "ready\n", RESPONDER_START_TIMEOUT_S)
+        if shown != "ready\n":
+            _, errors = end_process(self.process)
+            raise LabError(f"responder did not start: {shown!r} {errors}")
 
     def stop(self):
-        """Ends the responder (if still running); the requests it logged."""
-        if self.requests is None:
-            if self.process.poll() is None:
-                self.process.terminate()
-            try:
-                output, _ = self.process.communicate(timeout=RESPONDER_STOP_TIMEOUT_S)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                output, _ = self.process.communicate()
-            self.requests = [line for line in output.splitlines() if line.startswith("request ")]
-        return self.requests
-
-
-def _read_line(process, timeout_s):
-    with selectors.DefaultSelector() as selector:
-        selector.register(process.stdout, selectors.EVENT_READ)
-        if not selector.select(timeout_s):
-            return ""
-    return process.stdout.readline()
+        """Ends the responder if it still runs; the requests it logged."""
+        output, _ = end_process(self.process)
+        return [line for line in output.splitlines() if line.startswith("request ")]
 
 
 class Lab:
@@ -163,7 +193,7 @@ class Lab:
         if os.geteuid() != 0:
             raise LabError("the end-to-end tests need root (raw sockets, namespaces)")
         self.namespaces = []
-        self.responders = []
+        self.processes = []
         self.resolver_dirs = []
         _remove_stale_namespaces()
 
@@ -176,14 +206,14 @@ class Lab:
     def close(self):
         """Removes everything the lab made; every step runs even if one fails."""
         failures = []
-        for responder in self.responders:
-            _attempt(failures, responder.stop)
+        for process in self.processes:
+            _attempt(failures, end_process, process)
         for directory in self.resolver_dirs:
             _attempt(failures, shutil.rmtree, directory)
         _remove_if_empty(NETNS_ETC_DIR)
         for namespace in self.namespaces:
             _attempt(failures, run, ["ip", "netns", "delete", namespace])
-        self.responders, self.resolver_dirs, self.namespaces = [], [], []
+        self.processes, self.resolver_dirs, self.namespaces = [], [], []
         if failures:
             raise LabError("; ".join(failures))
 
@@ -208,6 +238,8 @@ class Lab:
         ]
         for k, (left, right) in enumerate(zip(nodes, nodes[1:])):
             self._connect(left, right, Link.number(k))
+        for node in nodes:
+            _wait_until_links_up(node)
         for index, node in enumerate(nodes):
             self._add_routes(node, index, nodes)
         return nodes
@@ -215,17 +247,22 @@ class Lab:
     def _connect(self, left, right, link):
         run(["ip", "-n", left.namespace, "link", "add", "right", "type", "veth",
              "peer", "name", "left", "netns", right.namespace])
-        left.right4, left.right6 = link.left(4), link.left(6)
-        right.left4, right.left6 = link.right(4), link.right(6)
-        for node, device, address4, address6, prefix4, prefix6 in (
-            (left, "right", left.right4, left.right6, link.net4, link.net6),
-            (right, "left", right.left4, right.left6, link.net4, link.net6),
+        left.right4, left.right6 = link.left_end(4), link.left_end(6)
+        right.left4, right.left6 = link.right_end(4), link.right_end(6)
+        for node, device, address4, address6 in (
+            (left, "right", left.right4, left.right6),
+            (right, "left", right.left4, right.left6),
         ):
             ip = ["ip", "-n", node.namespace]
-            run(ip + ["addr", "add", f"{address4}/{prefix4.prefixlen}", "dev", device])
-            run(ip + ["-6", "addr", "add", f"{address6}/{prefix6.prefixlen}", "dev", device,
+            run(ip + ["addr", "add", f"{address4}/{link.net4.prefixlen}", "dev", device])
+            run(ip + ["-6", "addr", "add", f"{address6}/{link.net6.prefixlen}", "dev", device,
                       "nodad"])
             run(ip + ["link", "set", device, "up"])
+
+    def set_link_mtu(self, left, right, mtu):
+        """Sets the MTU of the link between two neighbours of a chain."""
+        run(["ip", "-n", left.namespace, "link", "set", "right", "mtu", str(mtu)])
+        run(["ip", "-n", right.namespace, "link", "set", "left", "mtu", str(mtu)])
 
     def _add_routes(self, node, index, nodes):
         ip = ["ip", "-n", node.namespace]
@@ -247,17 +284,21 @@ class Lab:
         serves every later request.
         """
         self.sysctl(node, KERNEL_ECHO_OFF_SYSCTLS)
-        command = node.exec_command(
-            sys.executable, str(HERE / "responder.py"),
+        responder = Responder(self.start(
+            node, sys.executable, str(HERE / "responder.py"),
             "--family", str(family), "--requests", str(requests),
-            "--time-limit", str(time_limit_s), "--", *plans,
-        )
-        process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                                   text=True)
-        responder = Responder(process)
-        self.responders.append(responder)
+            "--time-limit", str(time_limit_s), "--realtime-priority", str(REALTIME_PRIORITY),
+            "--", *plans,
+        ))
         responder.wait_until_ready()
         return responder
+
+    def start(self, node, *command):
+        """Starts a helper process in the node; the lab ends it if need be."""
+        process = subprocess.Popen(node.exec_command(*command), stdout=subprocess.PIPE,
+                                   stderr=subprocess.PIPE, text=True)
+        self.processes.append(process)
+        return process
 
     def isolate_resolver(self, node):
         """Points name lookups in the node at its own loopback, where no server
@@ -269,13 +310,41 @@ class Lab:
             "nameserver 127.0.0.1\noptions attempts:1 timeout:1\n")
 
     def qping(self, node, *arguments):
-        """Runs qping in the node; stdout, stderr and returncode kept apart."""
-        return run(node.exec_command(QPING, *arguments), timeout=QPING_TIMEOUT_S, check=False)
+        """Runs qping in the node: its stdout, stderr, returncode and run time."""
+        started = time.monotonic()
+        result = run(node.exec_command(*REALTIME, QPING, *arguments), timeout=QPING_TIMEOUT_S,
+                     check=False)
+        return QpingRun(result.stdout, result.stderr, result.returncode,
+                        time.monotonic() - started)
+
+
+@dataclass
+class QpingRun:
+    stdout: str
+    stderr: str
+    returncode: int
+    seconds: float
 
 
 def qping_outside_lab(*arguments):
     """Runs qping without a namespace, for runs that never reach the network."""
     return run([QPING, *arguments], timeout=QPING_TIMEOUT_S, check=False)
+
+
+def _wait_until_links_up(node):
+    """Waits for the node's links to be operational. The kernel brings a new
+    link's carrier into effect with a delay (up to a second when many links
+    change), and drops what is sent over the link until then."""
+    deadline = time.monotonic() + LINK_UP_TIMEOUT_S
+    while True:
+        links = json.loads(run(["ip", "-n", node.namespace, "-j", "link", "show"]).stdout)
+        waiting = [link["ifname"] for link in links
+                   if link["ifname"] != "lo" and link["operstate"] != "UP"]
+        if not waiting:
+            return
+        if time.monotonic() > deadline:
+            raise LabError(f"links {waiting} of {node.namespace} did not come up")
+        time.sleep(0.05)
 
 
 def _attempt(failures, action, *arguments):

@@ -93,6 +93,50 @@ class LabTestCase(unittest.TestCase):
         self.assertEqual(result.stderr, stderr)
         self.assertEqual(result.returncode, status)
 
-    def assert_delayed(self, ms, delay_ms):
-        self.assertGreaterEqual(ms, delay_ms)
-        self.assertLessEqual(ms, delay_ms + TIMING_SLACK_MS)
+    def assert_not_earlier(self, ms, delay_ms):
+        """A reply time no shorter than the reply's delay. What else comes in
+        before the reply comes sooner, so this tells the reply from it. How
+        close to the delay the time reads is left to the timing test: other
+        work on the machine, or its host, can add milliseconds to a reading."""
+        self.assertGreaterEqual(ms, delay_ms, "reply time shorter than the reply's delay")
+
+    def assert_delay_shown(self, ms, delay_ms):
+        self.assert_not_earlier(ms, delay_ms)
+        self.assertLessEqual(ms, delay_ms + TIMING_SLACK_MS, "reply time beyond the delay")
+
+
+class ClientTargetTestCase(LabTestCase):
+    """A client and a target on one link; the target answers by a plan."""
+
+    def setUp(self):
+        super().setUp()
+        self.client, self.target = self.lab.chain("client", "target")
+
+    def request_lines(self, family):
+        """What each request prints before its answer: IPv6 only."""
+        return ipv6_checksum_lines(self.client.right6) if family == 6 else ""
+
+    def ping_planned(self, family, plans, count, *options):
+        """Runs qping -c count against a responder with these plans; checks
+        that the responder got every request and returns qping's result."""
+        responder = self.lab.start_responder(self.target, family, plans, requests=count)
+        result = self.lab.qping(self.client, "-c", str(count), *options, self.target.left(family))
+        self.assertEqual(len(responder.stop()), count,
+                         f"requests the target received; qping printed:\n{result.stdout}"
+                         f"{result.stderr}")
+        return result
+
+    def assert_only_replies_shown(self, family, plans, delays_ms):
+        """One reply line per request, timed from its planned delay, and
+        nothing else: whatever else the plans send must go unreported."""
+        result = self.ping_planned(family, plans, len(delays_ms))
+        times = self.reply_times(result, len(delays_ms))
+        for ms, delay_ms in zip(times, delays_ms):
+            self.assert_not_earlier(ms, delay_ms)
+        self.assert_replies_shown(family, result, times)
+
+    def assert_replies_shown(self, family, result, times):
+        """The whole output of a run whose requests all got a reply."""
+        address = self.target.left(family)
+        lines = "".join(self.request_lines(family) + reply(address, ms) for ms in times)
+        self.assert_result(result, banner(address) + lines + statistics(len(times), times))

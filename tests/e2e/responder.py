@@ -18,7 +18,9 @@ answers nothing. The kinds:
     bad-checksum      an echo reply with a wrong checksum (IPv4 only: on IPv6
                       the kernel fills in the checksum of every raw message)
     previous          the good reply to the previous request, late
+    time-exceeded     a "time exceeded" error about the request
     foreign-error     a "time exceeded" error about somebody else's request
+                      (the same but for its identifier)
 
 It prints "ready" once it listens and "request identifier=I sequence=S" for
 each echo request. It ends after --requests requests, once all their answers
@@ -27,6 +29,7 @@ are out, or after --time-limit seconds, whichever comes first.
 
 import argparse
 import heapq
+import os
 import select
 import socket
 import struct
@@ -40,15 +43,14 @@ ECHO_REPLY = {4: 0, 6: 129}
 TIME_EXCEEDED = {4: 11, 6: 3}
 PROTOCOL = {4: socket.IPPROTO_ICMP, 6: socket.IPPROTO_ICMPV6}
 ADDRESS_FAMILY = {4: socket.AF_INET, 6: socket.AF_INET6}
-# The destination of the request that a foreign error is about: a host that is
-# not in the lab.
-ELSEWHERE = {4: "198.51.100.200", 6: "2001:db8::200"}
 MAX_DATAGRAM = 65535
+PKTINFO_SIZE = 20  # struct in6_pktinfo: the address, then the interface index
 
 
 @dataclass(frozen=True)
 class Request:
-    source: tuple  # the requester's socket address, as recvfrom gave it
+    source: tuple  # the requester's socket address, as recvmsg gave it
+    destination: bytes  # the address the request was sent to, packed
     identifier: int
     sequence: int
     data: bytes
@@ -85,26 +87,26 @@ def bad_checksum_reply(family, request):
     return bytes(reply)
 
 
-def quoted_header(family, source, length):
-    """The IP header of a request from source to ELSEWHERE, as an error quotes it."""
+def quoted_header(family, request, length):
+    """The IP header of the request, as an error message quotes it."""
+    source = socket.inet_pton(ADDRESS_FAMILY[family], request.source[0])
     if family == 4:
-        header = struct.pack("!BBHHHBBH4s4s", 0x45, 0, 20 + length, 0, 0, 64, 1, 0,
-                             socket.inet_aton(source), socket.inet_aton(ELSEWHERE[4]))
+        header = struct.pack("!BBHHHBBH4s4s", 0x45, 0, 20 + length, 0, 0, 64,
+                             socket.IPPROTO_ICMP, 0, source, request.destination)
         return header[:10] + struct.pack("!H", internet_checksum(header)) + header[12:]
-    return struct.pack("!IHBB16s16s", 6 << 28, length, socket.IPPROTO_ICMPV6, 64,
-                       socket.inet_pton(socket.AF_INET6, source),
-                       socket.inet_pton(socket.AF_INET6, ELSEWHERE[6]))
+    return struct.pack("!IHBB16s16s", 6 << 28, length, socket.IPPROTO_ICMPV6, 64, source,
+                       request.destination)
 
 
-def foreign_error(family, request):
-    other = Request(request.source, request.identifier ^ 0xFFFF, request.sequence, request.data)
+def time_exceeded(family, request, identifier):
+    """A "time exceeded" error about the request, sent with this identifier."""
     quoted_request = icmp_message(family, ECHO_REQUEST[family], 0,
-                                  struct.pack("!HH", other.identifier, other.sequence) + other.data)
-    quote = quoted_header(family, request.source[0], len(quoted_request)) + quoted_request
+                                  struct.pack("!HH", identifier, request.sequence) + request.data)
+    quote = quoted_header(family, request, len(quoted_request)) + quoted_request
     return icmp_message(family, TIME_EXCEEDED[family], 0, b"\0\0\0\0" + quote)
 
 
-# Each kind: (request, previous request) -> the message to send.
+# Each kind: (family, request, previous request) -> the message to send.
 ANSWERS = {
     "good": lambda family, request, previous: echo_reply(family, request),
     "wrong-identifier": lambda family, request, previous: echo_reply(
@@ -114,7 +116,10 @@ ANSWERS = {
     "wrong-code": lambda family, request, previous: echo_reply(family, request, code=1),
     "bad-checksum": lambda family, request, previous: bad_checksum_reply(family, request),
     "previous": lambda family, request, previous: echo_reply(family, previous),
-    "foreign-error": lambda family, request, previous: foreign_error(family, request),
+    "time-exceeded": lambda family, request, previous: time_exceeded(
+        family, request, request.identifier),
+    "foreign-error": lambda family, request, previous: time_exceeded(
+        family, request, request.identifier ^ 0xFFFF),
 }
 
 
@@ -129,23 +134,38 @@ def parse_plan(text):
     return answers
 
 
-def parse_request(family, datagram, source):
-    """The echo request in a received datagram, or None for anything else."""
+def receive_request(family, sock):
+    """The next datagram, as an echo request, or None for anything else."""
+    datagram, ancillary, _, source = sock.recvmsg(MAX_DATAGRAM, socket.CMSG_SPACE(PKTINFO_SIZE))
     if family == 4:
-        datagram = datagram[(datagram[0] & 0x0F) * 4:]  # IPv4 raw sockets get the IP header
+        # IPv4 raw sockets get the IP header, and in it the destination.
+        destination = datagram[16:20]
+        datagram = datagram[(datagram[0] & 0x0F) * 4:]
+    else:
+        destination = next(data[:16] for level, kind, data in ancillary
+                           if (level, kind) == (socket.IPPROTO_IPV6, socket.IPV6_PKTINFO))
     if len(datagram) < 8 or datagram[0] != ECHO_REQUEST[family] or datagram[1] != 0:
         return None
     identifier, sequence = struct.unpack("!HH", datagram[4:8])
-    return Request(source, identifier, sequence, datagram[8:])
+    return Request(source, destination, identifier, sequence, datagram[8:])
 
 
-def serve(family, plans, request_limit, time_limit_s):
+def open_socket(family):
+    sock = socket.socket(ADDRESS_FAMILY[family], socket.SOCK_RAW, PROTOCOL[family])
+    if family == 6:
+        sock.setsockopt(socket.IPPROTO_IPV6, socket.IPV6_RECVPKTINFO, 1)
+    return sock
+
+
+def serve(family, plans, request_limit, time_limit_s, realtime_priority):
     deadline = time.monotonic() + time_limit_s
     outbox = []  # heap of (send time, order, message, address)
     order = count()
     requests_seen = 0
     previous = None
-    with socket.socket(ADDRESS_FAMILY[family], socket.SOCK_RAW, PROTOCOL[family]) as sock:
+    with open_socket(family) as sock:
+        if realtime_priority:
+            os.sched_setscheduler(0, os.SCHED_FIFO, os.sched_param(realtime_priority))
         print("ready", flush=True)
         while True:
             now = time.monotonic()
@@ -158,7 +178,7 @@ def serve(family, plans, request_limit, time_limit_s):
             readable, _, _ = select.select([sock], [], [], wake - now)
             if not readable:
                 continue
-            request = parse_request(family, *sock.recvfrom(MAX_DATAGRAM))
+            request = receive_request(family, sock)
             if request is None or requests_seen >= request_limit:
                 continue
             arrived = time.monotonic()
@@ -178,14 +198,19 @@ def main():
     parser.add_argument("--requests", type=int, required=True,
                         help="requests to answer before ending")
     parser.add_argument("--time-limit", type=float, required=True, help="seconds at most")
+    parser.add_argument("--realtime-priority", type=int, default=0,
+                        help="serve at this real-time (FIFO) priority, once started")
     parser.add_argument("plans", nargs="+", help="answer plan of each request")
     options = parser.parse_args()
-    plans = [parse_plan(plan) for plan in options.plans]
+    try:
+        plans = [parse_plan(plan) for plan in options.plans]
+    except ValueError as error:
+        parser.error(str(error))
     if any(kind == "previous" for kind, _ in plans[0]):
         parser.error("the first request has no previous one")
     if options.family == 6 and any(kind == "bad-checksum" for plan in plans for kind, _ in plan):
         parser.error("bad-checksum is IPv4 only: the kernel sets ICMPv6 checksums itself")
-    serve(options.family, plans, options.requests, options.time_limit)
+    serve(options.family, plans, options.requests, options.time_limit, options.realtime_priority)
 
 
 if __name__ == "__main__":
