@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "packet/echo_request.h"
+#include "reference_checksum.h"
 
 namespace datagram {
 
@@ -33,23 +34,13 @@ inline Bytes Prefix(const Bytes& bytes, std::size_t length) {
     return Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(length));
 }
 
-// Stores at the given offset the RFC 1071 checksum of all the bytes: the one's
-// complement of the one's complement sum of big-endian 16-bit words, an odd
-// last byte padded with zero.
+// Stores at the given offset the RFC 1071 checksum of all the bytes.
 inline void StoreChecksum(Bytes& bytes, std::size_t at) {
     bytes[at] = 0;
     bytes[at + 1] = 0;
-    std::uint32_t sum = 0;
-    for (std::size_t i = 0; i < bytes.size(); i += 2) {
-        const std::uint32_t low = i + 1 < bytes.size() ? bytes[i + 1] : 0;
-        sum += static_cast<std::uint32_t>(bytes[i]) << 8 | low;
-    }
-    while (sum > 0xFFFF) {
-        sum = (sum & 0xFFFF) + (sum >> 16);
-    }
-    const auto checksum = static_cast<std::uint16_t>(~sum);
-    bytes[at] = static_cast<std::uint8_t>(checksum >> 8);
-    bytes[at + 1] = static_cast<std::uint8_t>(checksum);
+    const ChecksumBytes checksum = ReferenceChecksum(bytes);
+    bytes[at] = checksum[0];
+    bytes[at + 1] = checksum[1];
 }
 
 // An echo message that carries the identifier and sequence bytes of the given
