@@ -5,6 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-test-deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQPING_TESTS=ON
 cmake --build build -j2
 ctest --test-dir build -j2 --output-on-failure
+# Installs and purges the Debian package, so it runs alone, after ctest.
+scripts/check-package.sh build
