@@ -13,6 +13,7 @@ build_dir=${1:-build}
 binary=/usr/bin/qping
 unprivileged=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
 work=""
+package=""
 installed_by_us=0
 
 fail() {
@@ -44,14 +45,16 @@ check_renders_cleanly() {
 
 check_install_rules() {
     local prefix=$work/prefix stage=$work/stage log
-    cmake --install "$build_dir" --prefix "$prefix" >"$work/install.log"
+    cmake --install "$build_dir" --prefix "$prefix" >"$work/install.log" 2>&1 ||
+        fail "cmake --install failed: $(cat "$work/install.log")"
     for file in bin/qping share/man/man1/qping.1.gz share/doc/qping/copyright; do
         [ -f "$prefix/$file" ] || fail "cmake --install left out $file"
     done
     [[ $(getcap "$prefix/bin/qping") == *cap_net_raw=ep ]] ||
         fail "a root install did not set cap_net_raw: $(cat "$work/install.log")"
 
-    log=$(DESTDIR=$stage cmake --install "$build_dir" --prefix /usr 2>&1)
+    log=$(DESTDIR=$stage cmake --install "$build_dir" --prefix /usr 2>&1) ||
+        fail "cmake --install with DESTDIR failed: $log"
     [ -z "$(getcap "$stage/usr/bin/qping")" ] || fail "a DESTDIR install set the capability"
     grep -q 'staged install under DESTDIR, so cap_net_raw was not set' <<<"$log" ||
         fail "a DESTDIR install did not say that cap_net_raw was not set: $log"
@@ -71,7 +74,9 @@ build_package() {
     cpack --config "$build_dir/CPackConfig.cmake" -G DEB -B "$work/package" >"$work/cpack.log" 2>&1 ||
         fail "cpack failed: $(cat "$work/cpack.log")"
     local packages=("$work"/package/*.deb)
-    [ "${#packages[@]}" = 1 ] && [ -f "${packages[0]}" ] || fail "cpack made no single .deb"
+    if [ "${#packages[@]}" != 1 ] || [ ! -f "${packages[0]}" ]; then
+        fail "cpack made no single .deb: $(cat "$work/cpack.log")"
+    fi
     package=${packages[0]}
 }
 
@@ -136,12 +141,13 @@ check_installed_package() {
 
     # The same user with a copy that lacks the capability must be refused,
     # or the run above proved nothing about the capability.
-    install -m 755 "$binary" "$work/uncapable-qping"
+    install -m 755 "$binary" "$work/qping-without-capability"
     chmod 755 "$work"
     status=0
-    output=$(timeout 20 "${unprivileged[@]}" "$work/uncapable-qping" -c 1 127.0.0.1) || status=$?
-    [ "$status" = 255 ] && grep -qx 'socket failed: 10013' <<<"$output" ||
+    output=$(timeout 20 "${unprivileged[@]}" "$work/qping-without-capability" -c 1 127.0.0.1) || status=$?
+    if [ "$status" != 255 ] || ! grep -qx 'socket failed: 10013' <<<"$output"; then
         fail "without cap_net_raw an ordinary user's run was not refused ($status): $output"
+    fi
     pass "without the capability the same user gets 'socket failed: 10013', status 255"
 }
 
