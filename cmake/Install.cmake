@@ -5,24 +5,29 @@ include(GNUInstallDirs)
 
 install(TARGETS qping RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-if(NOT WIN32)
-  # Debian wants manual pages compressed; man finds qping.1.gz just as well
-  # in any other prefix. -n keeps the archive free of names and times, so the
-  # same source gives the same bytes.
+# Installs SOURCE (relative to the source tree) gzipped into DESTINATION.
+# Debian wants manual pages and changelogs compressed, and man and zless read
+# them just as well in any other prefix. -n leaves names and times out of the
+# archive, so the same source gives the same bytes.
+function(qping_install_compressed source destination)
   find_program(GZIP_PROGRAM gzip REQUIRED)
-  set(QPING_MAN_PAGE ${CMAKE_CURRENT_BINARY_DIR}/man/qping.1.gz)
+  get_filename_component(name ${source} NAME)
+  set(copy ${CMAKE_CURRENT_BINARY_DIR}/compressed/${name})
   add_custom_command(
-    OUTPUT ${QPING_MAN_PAGE}
-    COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_CURRENT_SOURCE_DIR}/man/qping.1
-            ${CMAKE_CURRENT_BINARY_DIR}/man/qping.1
-    COMMAND ${GZIP_PROGRAM} -9 -n -f ${CMAKE_CURRENT_BINARY_DIR}/man/qping.1
-    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/man/qping.1
-    COMMENT "Compressing the manual page"
+    OUTPUT ${copy}.gz
+    COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_CURRENT_SOURCE_DIR}/${source} ${copy}
+    COMMAND ${GZIP_PROGRAM} -9 -n -f ${copy}
+    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${source}
+    COMMENT "Compressing ${source}"
     VERBATIM)
-  add_custom_target(man_page ALL DEPENDS ${QPING_MAN_PAGE})
-  install(FILES ${QPING_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-  install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/packaging/debian/copyright
-          DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  add_custom_target(compress_${name} ALL DEPENDS ${copy}.gz)
+  install(FILES ${copy}.gz DESTINATION ${destination})
+endfunction()
+
+if(NOT WIN32)
+  qping_install_compressed(man/qping.1 ${CMAKE_INSTALL_MANDIR}/man1)
+  qping_install_compressed(packaging/debian/changelog ${CMAKE_INSTALL_DOCDIR})
+  install(FILES packaging/debian/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
   # Runs at install time, after the binary is in place; the prefix is read
   # then, so that `cmake --install build --prefix DIR` is honoured.

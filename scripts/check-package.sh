@@ -47,7 +47,7 @@ check_install_rules() {
     local prefix=$work/prefix stage=$work/stage log
     cmake --install "$build_dir" --prefix "$prefix" >"$work/install.log" 2>&1 ||
         fail "cmake --install failed: $(cat "$work/install.log")"
-    for file in bin/qping share/man/man1/qping.1.gz share/doc/qping/copyright; do
+    for file in bin/qping share/man/man1/qping.1.gz share/doc/qping/{copyright,changelog.gz}; do
         [ -f "$prefix/$file" ] || fail "cmake --install left out $file"
     done
     [[ $(getcap "$prefix/bin/qping") == *cap_net_raw=ep ]] ||
@@ -87,6 +87,7 @@ check_contents() {
 -rwxr-xr-x root/root ./usr/bin/qping
 -rw-r--r-- root/root ./usr/share/man/man1/qping.1.gz
 -rw-r--r-- root/root ./usr/share/doc/qping/copyright
+-rw-r--r-- root/root ./usr/share/doc/qping/changelog.gz
 EOF
 )
     [ "$files" = "$expected" ] || fail "package files differ; expected: $expected; got: $files"
@@ -96,7 +97,7 @@ EOF
     ! grep -q '\.debug_' <<<"$sections" || fail "the packaged binary is not stripped"
     zcat "$work/contents/usr/share/man/man1/qping.1.gz" >"$work/qping.1"
     check_renders_cleanly "$work/qping.1"
-    pass "package contents: binary (stripped), compressed manual page, copyright"
+    pass "package contents: binary (stripped), compressed manual page, copyright, changelog"
 }
 
 check_control() {
@@ -105,9 +106,18 @@ check_control() {
     [ "$(dpkg-deb -f "$package" Architecture)" = "$(dpkg --print-architecture)" ] ||
         fail "Architecture is not this machine's"
     [ "$(dpkg-deb -f "$package" Section)" = net ] || fail "Section is not net"
-    for field in Version Maintainer Description; do
+    for field in Maintainer Description; do
         [ -n "$(dpkg-deb -f "$package" "$field")" ] || fail "control field $field is empty"
     done
+    # The version is written in three places; they must agree.
+    local version changelog_version
+    version=$(dpkg-deb -f "$package" Version)
+    changelog_version=$(dpkg-deb --fsys-tarfile "$package" |
+        tar -xOf - ./usr/share/doc/qping/changelog.gz | zcat | dpkg-parsechangelog -l - -S Version)
+    [ "$changelog_version" = "$version" ] ||
+        fail "the changelog is at $changelog_version, the package at $version"
+    grep -q "^\.TH QPING 1 .*\"qping $version\"" man/qping.1 ||
+        fail "the manual page does not name version $version in its .TH line"
     local depends
     depends=$(dpkg-deb -f "$package" Depends)
     for dependency in libcap2-bin libc6 libstdc++6; do
@@ -117,7 +127,8 @@ check_control() {
     control_files=$(dpkg-deb --ctrl-tarfile "$package" | tar -tv)
     grep -q '^-rwxr-xr-x .* \./postinst$' <<<"$control_files" ||
         fail "the package has no executable postinst: $control_files"
-    pass "control fields: Package, Architecture, Section, Depends ($depends), postinst"
+    pass "control fields: Package, Architecture, Section, Version $version as in the changelog" \
+        "and the manual page, Depends ($depends), postinst"
 }
 
 check_installed_package() {
