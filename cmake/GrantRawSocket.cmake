@@ -7,7 +7,9 @@
 # elsewhere later, and the copy loses the capability; the Debian package sets
 # it in its postinst instead.
 
-set(_qping_how_to "set it as root with:  setcap cap_net_raw+ep ${QPING_INSTALLED_BINARY}")
+# The command goes on a line of its own, indented, which CMake does not wrap,
+# so that it can be copied as it stands.
+set(_qping_how_to "set it as root with:\n  setcap cap_net_raw+ep ${QPING_INSTALLED_BINARY}\n")
 
 if(NOT "$ENV{DESTDIR}" STREQUAL "")
   message(STATUS "qping: staged install under DESTDIR, so cap_net_raw was not set; "

@@ -58,7 +58,22 @@ check_install_rules() {
     [ -z "$(getcap "$stage/usr/bin/qping")" ] || fail "a DESTDIR install set the capability"
     grep -q 'staged install under DESTDIR, so cap_net_raw was not set' <<<"$log" ||
         fail "a DESTDIR install did not say that cap_net_raw was not set: $log"
-    pass "cmake --install: files in place, capability set by root, not in DESTDIR"
+
+    # A setcap that fails, as it does on a file system without extended
+    # attributes: the install must go on and say what to do.
+    mkdir "$work/failing-setcap"
+    printf '#!/bin/sh\necho "setcap: Operation not supported" >&2\nexit 1\n' \
+        >"$work/failing-setcap/setcap"
+    chmod 755 "$work/failing-setcap/setcap"
+    log=$(PATH=$work/failing-setcap:$PATH cmake --install "$build_dir" --prefix "$work/plain" 2>&1) ||
+        fail "cmake --install fails when setcap fails: $log"
+    [ -z "$(getcap "$work/plain/bin/qping")" ] || fail "the capability is set after all"
+    if ! grep -q 'setcap failed' <<<"$log" ||
+        ! grep -qx " *setcap cap_net_raw+ep $work/plain/bin/qping" <<<"$log"; then
+        fail "a failing setcap is not reported with the command to run: $log"
+    fi
+    pass "cmake --install: files in place; capability set by root, not in DESTDIR," \
+        "reported when setcap fails"
 }
 
 check_postinst_without_setcap() {
