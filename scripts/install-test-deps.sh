@@ -5,4 +5,5 @@ export DEBIAN_FRONTEND=noninteractive
 apt-get update -q
 apt-get install -y -q --no-install-recommends \
     cmake make g++ libgtest-dev googletest libbenchmark-dev \
-    python3 iproute2 iputils-ping procps
+    python3 iproute2 iputils-ping procps \
+    dpkg-dev libcap2-bin groff-base man-db

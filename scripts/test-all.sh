@@ -7,4 +7,7 @@ cd "$(dirname "$0")/.."
 scripts/install-test-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQPING_TESTS=ON
 cmake --build build -j2
+# Installs and purges the Debian package, so it runs on its own, before the
+# tests that ctest runs side by side (whose summary then closes the log).
+scripts/check-package.sh build
 ctest --test-dir build -j2 --output-on-failure
