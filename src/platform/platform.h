@@ -7,6 +7,12 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
+
+#include "platform/windows/tick_count.h"
+// The code reads the tick counter under its Windows name; on Windows it must
+// come from the finer counter, and a macro defined after <windows.h> has
+// declared the real GetTickCount sends every later call there.
+#define GetTickCount FineTickCount
 #else
 #include "platform/linux/kernel.h"
 #include "platform/linux/winsock.h"

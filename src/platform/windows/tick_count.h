@@ -1,0 +1,10 @@
+// The millisecond tick counter on Windows, at 1 ms resolution.
+#pragma once
+
+#include <windows.h>
+
+// Milliseconds since the system started, in 32 bits (wraps after about 49.7
+// days), like GetTickCount, but read from the performance counter: Windows'
+// own GetTickCount advances in steps of 10 to 16 ms, too coarse for reply
+// times.
+DWORD FineTickCount();
