@@ -8,3 +8,7 @@
 // own GetTickCount advances in steps of 10 to 16 ms, too coarse for reply
 // times.
 DWORD FineTickCount();
+
+// The tick for a performance counter reading: count / frequency seconds in
+// milliseconds, kept to the low 32 bits.
+DWORD TickFromCounter(ULONGLONG count, ULONGLONG frequency);
