@@ -8,3 +8,4 @@ scripts/install-test-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j2
 ctest --test-dir build -j2 --output-on-failure
+scripts/test-windows.sh
