@@ -201,6 +201,11 @@ class TestNetwork:
 # ---------------------------------------------------------------- Wine
 
 
+def console_text(path):
+    """What a Windows console program wrote, with its CRLF line ends as LF."""
+    return path.read_text(errors="replace").replace("\r\n", "\n")
+
+
 class Wine:
     """A Wine prefix of its own whose wineserver runs inside the namespace."""
 
@@ -230,16 +235,14 @@ class Wine:
                 expect(status == 0, f"{' '.join(command)} failed", self.setup_log.read_text())
 
     def run(self, exe, *arguments, timeout=30):
-        """Runs the program in the namespace: (status, stdout, stderr, seconds),
-        with CRLF line ends turned into LF."""
+        """Runs the program in the namespace: (status, stdout, stderr, seconds)."""
         with open(self.output, "w") as stdout, open(self.errors, "w") as stderr:
             started = time.monotonic()
             status = subprocess.run(in_namespace(self.namespace, "wine", str(exe), *arguments),
                                     stdin=subprocess.DEVNULL, stdout=stdout, stderr=stderr,
                                     env=self.env, timeout=timeout).returncode
             seconds = time.monotonic() - started
-        read = lambda path: path.read_text(errors="replace").replace("\r\n", "\n")
-        return status, read(self.output), read(self.errors), seconds
+        return status, console_text(self.output), console_text(self.errors), seconds
 
     def qping(self, *arguments, timeout=30):
         return self.run(self.build / "qping.exe", *arguments, timeout=timeout)
@@ -341,6 +344,20 @@ def check_millisecond_times(wine, network):
     expect(status == 0, f"exit status {status}", output + errors)
 
 
+def check_largest_request(wine, network):
+    """65507 data bytes fill the largest IPv4 datagram and get their reply;
+    with the 40 bytes of the record-route option added the send is refused
+    (WSAEMSGSIZE), which ends the run without statistics."""
+    status, output, errors, _ = wine.qping("-l", "65507", "-c", "1", ROUTER)
+    expect([line["bytes"] for line in reply_lines(output)] == ["65507"], "no reply line", output)
+    expect(status == 0, f"exit status {status}", output + errors)
+
+    status, output, errors, _ = wine.qping("-r", "-l", "65507", "-c", "1", ROUTER)
+    expect(errors == "sendto failed: 10040\n", "no 'sendto failed: 10040' line", errors)
+    expect("Sent =" not in output, "statistics after a failed send", output)
+    expect(status == 255, f"exit status {status}", output)
+
+
 def check_bad_name(wine, network):
     """A name that cannot be resolved (the host namespace reaches no name
     server): the lookup's report, "bad name", status 255."""
@@ -361,7 +378,7 @@ def check_socket_refused(wine, network):
 
 
 RUNS = [check_tick_count, check_rejected_option, check_replies, check_time_out, check_record_route,
-        check_millisecond_times, check_bad_name, check_socket_refused]
+        check_millisecond_times, check_largest_request, check_bad_name, check_socket_refused]
 
 
 # ---------------------------------------------------------------- main
