@@ -11,3 +11,4 @@ cmake --build build -j2
 # tests that ctest runs side by side (whose summary then closes the log).
 scripts/check-package.sh build
 ctest --test-dir build -j2 --output-on-failure
+scripts/test-windows.sh
