@@ -34,6 +34,9 @@ import xml.etree.ElementTree as ElementTree
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
+# The scripted echo responder of the end-to-end tests, which answers in place
+# of the kernel with a chosen delay.
+RESPONDER = HERE.parent / "e2e" / "responder.py"
 ROUTER = "198.51.100.2"
 TARGET = "203.0.113.2"
 QUIET = "198.51.100.6"
@@ -326,8 +329,8 @@ def check_millisecond_times(wine, network):
     (Wine refreshes its GetTickCount at every wait, so this alone would not
     show Windows' coarse tick: check_tick_count does.)"""
     responder = subprocess.Popen(
-        in_namespace(network.quiet, sys.executable, str(HERE / "delayed_echo_responder.py"),
-                     "--delay-ms", "5", "--count", "3", "--seconds", "30"),
+        in_namespace(network.quiet, sys.executable, str(RESPONDER),
+                     "--family", "4", "--requests", "3", "--time-limit", "30", "good@5"),
         stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, text=True)
     try:
         expect(responder.stdout.readline() == "ready\n", "the responder did not start")
