@@ -8,3 +8,10 @@ scripts/install-test-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j2
 ctest --test-dir build -j2 --output-on-failure
+
+# The same tests against a build with AddressSanitizer and
+# UndefinedBehaviorSanitizer.
+scripts/sanitized-tests.sh
+
+# Each fuzz target for a minute.
+scripts/fuzz.sh 60
