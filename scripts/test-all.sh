@@ -5,13 +5,15 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-test-deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j2
-ctest --test-dir build -j2 --output-on-failure
-
-# The same tests against a build with AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# Every test against a build with AddressSanitizer and
+# UndefinedBehaviorSanitizer, then each fuzz target for a minute.
 scripts/sanitized-tests.sh
-
-# Each fuzz target for a minute.
 scripts/fuzz.sh 60
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQPING_TESTS=ON
+cmake --build build -j2
+# Installs and purges the Debian package, so it runs on its own, before the
+# tests that ctest runs side by side (whose summary then closes the log).
+scripts/check-package.sh build
+ctest --test-dir build -j2 --output-on-failure
+scripts/test-windows.sh

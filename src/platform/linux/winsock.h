@@ -114,8 +114,9 @@ BOOL WSACloseEvent(WSAEVENT event);
 
 // Takes a waiting datagram at once (returns 0, event signalled), or leaves the
 // receive pending (SOCKET_ERROR with WSA_IO_PENDING) to be completed by
-// WaitForSingleObject on overlapped->hEvent. Needs an overlapped record with
-// an event; completion routines are not supported.
+// WaitForSingleObject on overlapped->hEvent; any other failure leaves the
+// event unsignalled. Needs an overlapped record with an event; completion
+// routines are not supported.
 int WSARecvFrom(SOCKET socket, LPWSABUF buffers, DWORD bufferCount, LPDWORD bytesReceived,
                 LPDWORD flags, sockaddr* from, LPINT fromLength, LPWSAOVERLAPPED overlapped,
                 LPWSAOVERLAPPED_COMPLETION_ROUTINE completionRoutine);
