@@ -5,6 +5,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-test-deps.sh
+# Every test against a build with AddressSanitizer and
+# UndefinedBehaviorSanitizer, then each fuzz target for a minute.
+scripts/sanitized-tests.sh
+scripts/fuzz.sh 60
+
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQPING_TESTS=ON
 cmake --build build -j2
 # Installs and purges the Debian package, so it runs on its own, before the

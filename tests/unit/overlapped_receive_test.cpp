@@ -46,7 +46,7 @@ protected:
     void SetUp() override {
         ASSERT_EQ(EnterPrivateNetwork(), "");
         ASSERT_TRUE(IgnoreEchoRequests());
-        rawSocket = socket(AF_INET, SOCK_RAW, IPPROTO_ICMP);
+        rawSocket = OpenRawSocket(AF_INET, IPPROTO_ICMP);
         ASSERT_NE(rawSocket, INVALID_SOCKET) << "raw socket (run the tests as root)";
         overlapped.hEvent = WSACreateEvent();
         ASSERT_NE(overlapped.hEvent, WSA_INVALID_EVENT);

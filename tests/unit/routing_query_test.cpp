@@ -18,7 +18,7 @@ struct RoutingQuery {
     int Run(int family, const char* destinationText,
             DWORD controlCode = SIO_ROUTING_INTERFACE_QUERY, DWORD outLength = sizeof source) {
         const SOCKET s =
-            socket(family, SOCK_RAW, family == AF_INET6 ? int{IPPROTO_ICMPV6} : int{IPPROTO_ICMP});
+            OpenRawSocket(family, family == AF_INET6 ? int{IPPROTO_ICMPV6} : int{IPPROTO_ICMP});
         EXPECT_GE(s, 0) << "raw socket (run the tests as root)";
         sockaddr_storage destination = SocketAddress(family, destinationText);
         const int result = WSAIoctl(s, controlCode, &destination, SocketAddressLength(family),

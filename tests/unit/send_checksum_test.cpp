@@ -71,7 +71,7 @@ class SendChecksumTest : public testing::Test {
 protected:
     void SetUp() override {
         settings = EchoSettings{};
-        rawSocket = socket(AF_INET6, SOCK_RAW, IPPROTO_ICMPV6);
+        rawSocket = OpenRawSocket(AF_INET6, IPPROTO_ICMPV6);
         ASSERT_GE(rawSocket, 0) << "raw ICMPv6 socket (run the tests as root)";
     }
     void TearDown() override {

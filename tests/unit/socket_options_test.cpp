@@ -35,7 +35,7 @@ protected:
         settings = EchoSettings{};
     }
     SOCKET OpenRaw(int family, int protocol) {
-        const SOCKET s = socket(family, SOCK_RAW, protocol);
+        const SOCKET s = OpenRawSocket(family, protocol);
         EXPECT_GE(s, 0) << "raw socket (run the tests as root)";
         if (s >= 0) {
             sockets.push_back(s);

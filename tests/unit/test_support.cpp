@@ -61,3 +61,7 @@ sockaddr_storage SocketAddress(int family, const char* text, std::uint16_t port)
 socklen_t SocketAddressLength(int family) {
     return family == AF_INET6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
 }
+
+int OpenRawSocket(int family, int protocol) {
+    return socket(family, SOCK_RAW, protocol);
+}

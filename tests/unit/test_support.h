@@ -37,3 +37,8 @@ sockaddr_storage SocketAddress(int family, const char* text, std::uint16_t port 
 
 // The length of a socket address of that family.
 socklen_t SocketAddressLength(int family);
+
+// A raw socket opened with the system's own call, -1 on failure. The tool's
+// socket gives up the process's privileges once it is open, and a test that
+// opens another raw socket or makes a network namespace afterwards needs them.
+int OpenRawSocket(int family, int protocol);

@@ -1,7 +1,8 @@
 // Windows Sockets 2 as the tool uses it, on top of the Linux socket API.
-// Socket calls whose Linux results already mean what Winsock's mean (socket,
-// setsockopt, bind, sendto, htonl) are the system's own; the lookup routines
-// are wrapped so that they return Winsock's error codes.
+// Socket calls whose Linux results already mean what Winsock's mean
+// (setsockopt, bind, sendto, htonl) are the system's own; the lookup routines
+// are wrapped so that they return Winsock's error codes, and socket so that
+// the process gives up its privileges once the socket is open.
 #pragma once
 
 #include <netdb.h>
@@ -129,6 +130,12 @@ BOOL WSAGetOverlappedResult(SOCKET socket, LPWSAOVERLAPPED overlapped, LPDWORD b
 int WSAIoctl(SOCKET socket, DWORD controlCode, void* inBuffer, DWORD inLength, void* outBuffer,
              DWORD outLength, LPDWORD bytesReturned, LPWSAOVERLAPPED overlapped,
              LPWSAOVERLAPPED_COMPLETION_ROUTINE completionRoutine);
+
+// socket under its Winsock name: the system's socket, after which the process
+// keeps no capability and no set-user-ID or set-group-ID identity
+// (platform/linux/privileges.h). INVALID_SOCKET when either step failed.
+SOCKET WinsockSocket(int family, int type, int protocol);
+#define socket(family, type, protocol) WinsockSocket(family, type, protocol)
 
 // The lookup routines under their Winsock names, returning Winsock codes.
 int WinsockGetAddrInfo(const char* name, const char* service, const addrinfo* hints,
