@@ -14,6 +14,10 @@
 #include "packet/send_checksum.h"
 #include "platform/platform.h"
 
+// The tool's socket call gives up the process's privileges once the socket is
+// open; the benchmark opens a raw socket for every run, with the system's call.
+#undef socket
+
 namespace {
 
 // A zero-filled echo request block of the given total length.
@@ -36,14 +40,14 @@ void BM_InternetChecksum(benchmark::State& state) {
 // up the route to ::1 on every call, as a run does before every send.
 void BM_ChecksumV6(benchmark::State& state) {
     const int length = static_cast<int>(state.range(0));
-    const SOCKET socket = ::socket(AF_INET6, SOCK_RAW, IPPROTO_ICMPV6);
-    if (socket == INVALID_SOCKET) {
+    const SOCKET rawSocket = socket(AF_INET6, SOCK_RAW, IPPROTO_ICMPV6);
+    if (rawSocket == INVALID_SOCKET) {
         state.SkipWithError("no raw ICMPv6 socket (run as root)");
         return;
     }
     addrinfo* destination = LookupAddress("::1", "0", AF_INET6, 0, 0);
     if (destination == nullptr) {
-        closesocket(socket);
+        closesocket(rawSocket);
         state.SkipWithError("no address for ::1");
         return;
     }
@@ -51,11 +55,11 @@ void BM_ChecksumV6(benchmark::State& state) {
     auto* request = reinterpret_cast<EchoRequest*>(block.data());
     BuildEchoV6(request, length - kEchoHeaderLength);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(ChecksumV6(socket, request, length, destination));
+        benchmark::DoNotOptimize(ChecksumV6(rawSocket, request, length, destination));
     }
     state.SetBytesProcessed(state.iterations() * length);
     freeaddrinfo(destination);
-    closesocket(socket);
+    closesocket(rawSocket);
 }
 
 BENCHMARK(BM_InternetChecksum)->Arg(40)->Arg(1500)->Arg(kMaxChecksumV6Length);

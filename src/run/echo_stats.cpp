@@ -1,6 +1,7 @@
 #include "run/echo_stats.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "cli/console.h"
 

@@ -1,6 +1,7 @@
-// The kernel-side reply filter, on real raw sockets over loopback: one socket
-// sends crafted ICMP messages to the loopback address, a second one, with the
-// filter installed, must receive exactly the ones the run can use.
+// The kernel-side reply filter, on real raw sockets over loopback, in a
+// network of the test's own: one socket sends crafted ICMP messages to the
+// loopback address, a second one, with the filter installed, must receive
+// exactly the ones the run can use.
 
 #include "platform/linux/reply_filter.h"
 
@@ -20,6 +21,7 @@
 
 #include "packet/echo_request.h"
 #include "platform/linux/kernel.h"
+#include "test_support.h"
 
 namespace {
 
@@ -104,16 +106,19 @@ std::int64_t NowMs() {
 
 class ReplyFilterTest : public ::testing::Test {
 protected:
+    void SetUp() override {
+        ASSERT_EQ(EnterPrivateNetwork(), "");
+    }
+
     void TearDown() override {
         for (const int socket : sockets_) {
             close(socket);
         }
     }
 
-    // A raw socket of the family, or -1 (then the test is skipped).
     int OpenRaw(int family) {
         const int socket =
-            ::socket(family, SOCK_RAW, family == AF_INET ? int{IPPROTO_ICMP} : int{IPPROTO_ICMPV6});
+            OpenRawSocket(family, family == AF_INET ? int{IPPROTO_ICMP} : int{IPPROTO_ICMPV6});
         if (socket >= 0) {
             sockets_.push_back(socket);
         }
@@ -126,9 +131,7 @@ protected:
     void ExpectOnlyWantedArrive(int family, const std::vector<Case>& cases) {
         const int receiver = OpenRaw(family);
         const int sender = OpenRaw(family);
-        if (receiver < 0 || sender < 0) {
-            GTEST_SKIP() << "raw sockets need root: errno " << errno;
-        }
+        ASSERT_TRUE(receiver >= 0 && sender >= 0) << "raw sockets (run the tests as root)";
         ASSERT_EQ(InstallReplyFilter(receiver, family), 0) << "errno " << errno;
 
         for (const Case& sent : cases) {

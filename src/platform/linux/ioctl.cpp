@@ -9,6 +9,10 @@
 
 #include "platform/linux/winsock.h"
 
+// The probe is an ordinary socket that needs no privilege: the system's own
+// socket is meant here, not the Winsock one that gives privileges up.
+#undef socket
+
 namespace {
 
 // Any port will do for the routing decision; port 0 is not accepted by every

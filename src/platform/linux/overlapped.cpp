@@ -120,6 +120,9 @@ int WSARecvFrom(SOCKET socket, LPWSABUF buffers, DWORD bufferCount, LPDWORD byte
         return SOCKET_ERROR;
     }
     if (overlapped->Internal != 0) {
+        // A receive that fails at once never started, and Winsock signals no
+        // completion for it: the caller's wait must run into its time-out.
+        event->signalled = false;
         errno = static_cast<int>(overlapped->Internal);
         return SOCKET_ERROR;
     }

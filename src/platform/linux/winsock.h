@@ -1,8 +1,9 @@
 // Windows Sockets 2 as the tool uses it, on top of the Linux socket API.
 // Socket calls whose Linux results already mean what Winsock's mean
 // (setsockopt, bind, sendto, htonl) are the system's own; the lookup routines
-// are wrapped so that they return Winsock's error codes, and socket() so that
-// raw ICMP sockets get a kernel-side filter.
+// are wrapped so that they return Winsock's error codes, and socket so that
+// a raw ICMP socket gets a kernel-side filter and the process gives up its
+// privileges once the socket is open.
 #pragma once
 
 #include <netdb.h>
@@ -114,8 +115,9 @@ BOOL WSACloseEvent(WSAEVENT event);
 
 // Takes a waiting datagram at once (returns 0, event signalled), or leaves the
 // receive pending (SOCKET_ERROR with WSA_IO_PENDING) to be completed by
-// WaitForSingleObject on overlapped->hEvent. Needs an overlapped record with
-// an event; completion routines are not supported.
+// WaitForSingleObject on overlapped->hEvent; any other failure leaves the
+// event unsignalled. Needs an overlapped record with an event; completion
+// routines are not supported.
 int WSARecvFrom(SOCKET socket, LPWSABUF buffers, DWORD bufferCount, LPDWORD bytesReceived,
                 LPDWORD flags, sockaddr* from, LPINT fromLength, LPWSAOVERLAPPED overlapped,
                 LPWSAOVERLAPPED_COMPLETION_ROUTINE completionRoutine);
@@ -130,8 +132,11 @@ int WSAIoctl(SOCKET socket, DWORD controlCode, void* inBuffer, DWORD inLength, v
              DWORD outLength, LPDWORD bytesReturned, LPWSAOVERLAPPED overlapped,
              LPWSAOVERLAPPED_COMPLETION_ROUTINE completionRoutine);
 
-// socket() as the system's, with the reply filter (reply_filter.h) installed
-// on raw ICMP and ICMPv6 sockets.
+// socket under its Winsock name: the system's socket, with the reply filter
+// (platform/linux/reply_filter.h) on a raw ICMP or ICMPv6 one, after which the
+// process keeps no capability and no set-user-ID or set-group-ID identity
+// (platform/linux/privileges.h). INVALID_SOCKET when opening or dropping the
+// privileges failed.
 SOCKET WinsockSocket(int family, int type, int protocol);
 #define socket(family, type, protocol) WinsockSocket(family, type, protocol)
 
