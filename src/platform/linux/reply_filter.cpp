@@ -30,6 +30,7 @@ constexpr std::uint32_t kIdentifierOffset = 4;
 constexpr std::uint32_t kQuoteOffset = 8;
 constexpr std::uint32_t kIpv6HeaderLength = 40;
 
+// What a program returns: how many bytes of the datagram to keep.
 constexpr std::uint32_t kKeepWhole = 0xFFFFFFFF;
 constexpr std::uint32_t kDrop = 0;
 
@@ -63,16 +64,17 @@ int Attach(int socket, sock_filter* program, std::size_t length) {
 // program finds the ICMP message behind a header of variable length (X), and
 // an error's quoted echo request behind a second one.
 int AttachIdentifierFilterV4(int socket) {
-    enum { kReply = 6, kError = 8, kCheck = 14, kKeep = 15, kDropIt = 16 };
+    // Indexes of the instructions that jumps lead to.
+    enum { kReplyAt = 6, kErrorAt = 8, kCheckAt = 14, kKeepAt = 15, kDropAt = 16 };
     sock_filter program[] = {
         /* 0 */ Statement(BPF_LDX | BPF_B | BPF_MSH, 0),  // X = IPv4 header length
         /* 1 */ Statement(BPF_LD | BPF_B | BPF_IND, 0),   // A = ICMP type
-        /* 2 */ JumpIfEqual(2, kIcmpEchoReply, kReply, 3),
-        /* 3 */ JumpIfEqual(3, kIcmpErrorTypes[0], kError, 4),
-        /* 4 */ JumpIfEqual(4, kIcmpErrorTypes[1], kError, 5),
-        /* 5 */ JumpIfEqual(5, kIcmpErrorTypes[2], kError, kDropIt),
+        /* 2 */ JumpIfEqual(2, kIcmpEchoReply, kReplyAt, 3),
+        /* 3 */ JumpIfEqual(3, kIcmpErrorTypes[0], kErrorAt, 4),
+        /* 4 */ JumpIfEqual(4, kIcmpErrorTypes[1], kErrorAt, 5),
+        /* 5 */ JumpIfEqual(5, kIcmpErrorTypes[2], kErrorAt, kDropAt),
         /* 6 */ Statement(BPF_LD | BPF_H | BPF_IND, kIdentifierOffset),
-        /* 7 */ JumpAlways(7, kCheck),
+        /* 7 */ JumpAlways(7, kCheckAt),
         // X += length of the quoted IPv4 header, from its first byte.
         /* 8 */ Statement(BPF_LD | BPF_B | BPF_IND, kQuoteOffset),
         /* 9 */ Statement(BPF_ALU | BPF_AND | BPF_K, 0x0F),
@@ -80,34 +82,34 @@ int AttachIdentifierFilterV4(int socket) {
         /* 11 */ Statement(BPF_ALU | BPF_ADD | BPF_X, 0),
         /* 12 */ Statement(BPF_MISC | BPF_TAX, 0),
         /* 13 */ Statement(BPF_LD | BPF_H | BPF_IND, kQuoteOffset + kIdentifierOffset),
-        /* 14 */ JumpIfEqual(kCheck, IdentifierAsLoaded(), kKeep, kDropIt),
+        /* 14 */ JumpIfEqual(kCheckAt, IdentifierAsLoaded(), kKeepAt, kDropAt),
         /* 15 */ Statement(BPF_RET | BPF_K, kKeepWhole),
         /* 16 */ Statement(BPF_RET | BPF_K, kDrop),
     };
-    static_assert(std::size(program) == kDropIt + 1);
+    static_assert(std::size(program) == kDropAt + 1);
     return Attach(socket, program, std::size(program));
 }
 
 // An IPv6 raw socket gets the bare ICMPv6 message; an error quotes the
 // request behind its fixed 40-byte IPv6 header.
 int AttachIdentifierFilterV6(int socket) {
-    enum { kReply = 6, kError = 8, kCheck = 9, kKeep = 10, kDropIt = 11 };
+    enum { kReplyAt = 6, kErrorAt = 8, kCheckAt = 9, kKeepAt = 10, kDropAt = 11 };
     sock_filter program[] = {
         /* 0 */ Statement(BPF_LD | BPF_B | BPF_ABS, 0),  // A = ICMPv6 type
-        /* 1 */ JumpIfEqual(1, kIcmpV6EchoReply, kReply, 2),
-        /* 2 */ JumpIfEqual(2, kIcmpV6ErrorTypes[0], kError, 3),
-        /* 3 */ JumpIfEqual(3, kIcmpV6ErrorTypes[1], kError, 4),
-        /* 4 */ JumpIfEqual(4, kIcmpV6ErrorTypes[2], kError, 5),
-        /* 5 */ JumpIfEqual(5, kIcmpV6ErrorTypes[3], kError, kDropIt),
+        /* 1 */ JumpIfEqual(1, kIcmpV6EchoReply, kReplyAt, 2),
+        /* 2 */ JumpIfEqual(2, kIcmpV6ErrorTypes[0], kErrorAt, 3),
+        /* 3 */ JumpIfEqual(3, kIcmpV6ErrorTypes[1], kErrorAt, 4),
+        /* 4 */ JumpIfEqual(4, kIcmpV6ErrorTypes[2], kErrorAt, 5),
+        /* 5 */ JumpIfEqual(5, kIcmpV6ErrorTypes[3], kErrorAt, kDropAt),
         /* 6 */ Statement(BPF_LD | BPF_H | BPF_ABS, kIdentifierOffset),
-        /* 7 */ JumpAlways(7, kCheck),
+        /* 7 */ JumpAlways(7, kCheckAt),
         /* 8 */
         Statement(BPF_LD | BPF_H | BPF_ABS, kQuoteOffset + kIpv6HeaderLength + kIdentifierOffset),
-        /* 9 */ JumpIfEqual(kCheck, IdentifierAsLoaded(), kKeep, kDropIt),
+        /* 9 */ JumpIfEqual(kCheckAt, IdentifierAsLoaded(), kKeepAt, kDropAt),
         /* 10 */ Statement(BPF_RET | BPF_K, kKeepWhole),
         /* 11 */ Statement(BPF_RET | BPF_K, kDrop),
     };
-    static_assert(std::size(program) == kDropIt + 1);
+    static_assert(std::size(program) == kDropAt + 1);
     return Attach(socket, program, std::size(program));
 }
 
