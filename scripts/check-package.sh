@@ -135,7 +135,7 @@ check_control() {
         fail "the manual page does not name version $version in its .TH line"
     local depends
     depends=$(dpkg-deb -f "$package" Depends)
-    for dependency in libcap2-bin libc6 libstdc++6; do
+    for dependency in libcap2-bin libc6; do
         grep -qw -- "$dependency" <<<"$depends" || fail "Depends lacks $dependency: $depends"
     done
     local control_files

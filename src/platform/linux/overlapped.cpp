@@ -9,8 +9,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
+#include <new>
 #include <optional>
-#include <vector>
 
 #include "platform/linux/kernel.h"
 #include "platform/linux/winsock.h"
@@ -28,14 +29,22 @@ struct PendingReceive {
 struct Event {
     bool signalled = false;
     std::optional<PendingReceive> pending;
+    Event* next = nullptr;
 };
 
-// Every event made by WSACreateEvent and not yet closed.
-std::vector<Event*> liveEvents;
+// Every event made by WSACreateEvent and not yet closed, newest first. Events
+// live in C heap blocks and are chained here rather than kept in a standard
+// container, so that the tool needs no C++ run-time library at all: that
+// library's loading would be most of the tool's start-up cost.
+Event* liveEvents = nullptr;
 
 Event* FindEvent(HANDLE handle) {
-    auto found = std::find(liveEvents.begin(), liveEvents.end(), static_cast<Event*>(handle));
-    return found == liveEvents.end() ? nullptr : *found;
+    for (Event* event = liveEvents; event != nullptr; event = event->next) {
+        if (event == handle) {
+            return event;
+        }
+    }
+    return nullptr;
 }
 
 void Finish(Event& event, int error, std::size_t bytes) {
@@ -78,8 +87,14 @@ std::int64_t MonotonicMilliseconds() {
 }  // namespace
 
 WSAEVENT WSACreateEvent() {
-    Event* event = new Event;
-    liveEvents.push_back(event);
+    void* memory = std::malloc(sizeof(Event));
+    if (memory == nullptr) {
+        errno = ENOMEM;
+        return WSA_INVALID_EVENT;
+    }
+    Event* event = new (memory) Event;
+    event->next = liveEvents;
+    liveEvents = event;
     return event;
 }
 
@@ -99,8 +114,13 @@ BOOL WSACloseEvent(WSAEVENT handle) {
         errno = EBADF;
         return FALSE;
     }
-    liveEvents.erase(std::find(liveEvents.begin(), liveEvents.end(), event));
-    delete event;
+    Event** link = &liveEvents;
+    while (*link != event) {
+        link = &(*link)->next;
+    }
+    *link = event->next;
+    event->~Event();
+    std::free(event);
     return TRUE;
 }
 
@@ -185,7 +205,7 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
 }
 
 int closesocket(SOCKET socket) {
-    for (Event* event : liveEvents) {
+    for (Event* event = liveEvents; event != nullptr; event = event->next) {
         if (event->pending && event->pending->socket == socket) {
             Finish(*event, ECANCELED, 0);
         }
