@@ -10,7 +10,7 @@ scripts/install-test-deps.sh
 scripts/sanitized-tests.sh
 scripts/fuzz.sh 60
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQPING_TESTS=ON
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQPING_TESTS=ON -DQPING_BENCH=ON
 cmake --build build -j2
 # Installs and purges the Debian package, so it runs on its own, before the
 # tests that ctest runs side by side (whose summary then closes the log).
