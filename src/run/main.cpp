@@ -56,9 +56,11 @@ void ChooseProtocol(int family) {
     }
 }
 
-// Resolves, opens, configures and binds the socket, builds the request and
-// starts the first receive; 0, or -1 after reporting the failure.
-int StartUp(EchoRun& run) {
+// The start-up steps below each return 0, or -1 after reporting the failure.
+
+// Looks up the destination, which decides the family, and the local wildcard
+// address of that family.
+int ResolveAddresses(EchoRun& run) {
     run.destination = LookupAddress(settings.destinationName, "0", settings.family, 0, 0);
     if (run.destination == nullptr) {
         PrintOut("bad name %s\n", PrintableName(settings.destinationName));
@@ -70,13 +72,21 @@ int StartUp(EchoRun& run) {
         PrintOut("Unable to obtain the bind address!\n");
         return -1;
     }
+    return 0;
+}
+
+int OpenSocket(EchoRun& run) {
     run.socket = socket(settings.family, SOCK_RAW, settings.protocol);
     if (run.socket == INVALID_SOCKET) {
         PrintOut("socket failed: %d\n", WSAGetLastError());
         return -1;
     }
     SetTtl(run.socket, settings.ttl);
+    return 0;
+}
 
+// Allocates and builds the echo request, asking for the route on IPv4 if wanted.
+int BuildRequest(EchoRun& run) {
     if (!DataSizeFits(settings.dataSize)) {
         PrintTo(stderr, "bad data size %d\n", settings.dataSize);
         return -1;
@@ -98,7 +108,11 @@ int StartUp(EchoRun& run) {
     } else if (settings.family == AF_INET6) {
         BuildEchoV6(run.request, settings.dataSize);
     }
+    return 0;
+}
 
+// Binds the socket and starts the first receive.
+int StartReceiving(EchoRun& run) {
     if (bind(run.socket, run.bindAddress->ai_addr, static_cast<int>(run.bindAddress->ai_addrlen)) ==
         SOCKET_ERROR) {
         PrintTo(stderr, "bind failed: %d\n", WSAGetLastError());
@@ -111,7 +125,15 @@ int StartUp(EchoRun& run) {
         return -1;
     }
     PostNextReceive(run);
+    return 0;
+}
 
+// Everything before the first request, then the banner and the target.
+int StartUp(EchoRun& run) {
+    if (ResolveAddresses(run) != 0 || OpenSocket(run) != 0 || BuildRequest(run) != 0 ||
+        StartReceiving(run) != 0) {
+        return -1;
+    }
     PrintOut("\nQuorvel Network Testing V 0.0.3\nTarget: ");
     ShowAddress(run.destination->ai_addr, static_cast<int>(run.destination->ai_addrlen));
     PrintOut(" with %d bytes of data\n\n", settings.dataSize);
