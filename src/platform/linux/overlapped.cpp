@@ -3,7 +3,6 @@
 // completes it when the socket becomes readable, sleeping in poll() meanwhile.
 
 #include <poll.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -38,13 +37,21 @@ struct Event {
 // library's loading would be most of the tool's start-up cost.
 Event* liveEvents = nullptr;
 
-Event* FindEvent(HANDLE handle) {
-    for (Event* event = liveEvents; event != nullptr; event = event->next) {
-        if (event == handle) {
-            return event;
+// The link in the chain that holds the event; null, with errno EBADF, for a
+// handle that is no live event.
+Event** LinkTo(HANDLE handle) {
+    for (Event** link = &liveEvents; *link != nullptr; link = &(*link)->next) {
+        if (*link == handle) {
+            return link;
         }
     }
+    errno = EBADF;
     return nullptr;
+}
+
+Event* FindEvent(HANDLE handle) {
+    Event** link = LinkTo(handle);
+    return link != nullptr ? *link : nullptr;
 }
 
 void Finish(Event& event, int error, std::size_t bytes) {
@@ -78,10 +85,20 @@ bool TryToComplete(Event& event) {
     return true;
 }
 
-std::int64_t MonotonicMilliseconds() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+// Hands out a finished receive's byte count and flags; false, with errno
+// set, when the receive failed.
+bool TakeOutcome(const OVERLAPPED& overlapped, LPDWORD bytes, LPDWORD flags) {
+    if (bytes != nullptr) {
+        *bytes = static_cast<DWORD>(overlapped.InternalHigh);
+    }
+    if (flags != nullptr) {
+        *flags = 0;
+    }
+    if (overlapped.Internal != 0) {
+        errno = static_cast<int>(overlapped.Internal);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -101,7 +118,6 @@ WSAEVENT WSACreateEvent() {
 BOOL WSAResetEvent(WSAEVENT handle) {
     Event* event = FindEvent(handle);
     if (event == nullptr) {
-        errno = EBADF;
         return FALSE;
     }
     event->signalled = false;
@@ -109,15 +125,11 @@ BOOL WSAResetEvent(WSAEVENT handle) {
 }
 
 BOOL WSACloseEvent(WSAEVENT handle) {
-    Event* event = FindEvent(handle);
-    if (event == nullptr) {
-        errno = EBADF;
+    Event** link = LinkTo(handle);
+    if (link == nullptr) {
         return FALSE;
     }
-    Event** link = &liveEvents;
-    while (*link != event) {
-        link = &(*link)->next;
-    }
+    Event* event = *link;
     *link = event->next;
     event->~Event();
     std::free(event);
@@ -139,18 +151,11 @@ int WSARecvFrom(SOCKET socket, LPWSABUF buffers, DWORD bufferCount, LPDWORD byte
         errno = EINPROGRESS;
         return SOCKET_ERROR;
     }
-    if (overlapped->Internal != 0) {
+    if (!TakeOutcome(*overlapped, bytesReceived, flags)) {
         // A receive that fails at once never started, and Winsock signals no
         // completion for it: the caller's wait must run into its time-out.
         event->signalled = false;
-        errno = static_cast<int>(overlapped->Internal);
         return SOCKET_ERROR;
-    }
-    if (bytesReceived != nullptr) {
-        *bytesReceived = static_cast<DWORD>(overlapped->InternalHigh);
-    }
-    if (flags != nullptr) {
-        *flags = 0;
     }
     return 0;
 }
@@ -166,34 +171,26 @@ BOOL WSAGetOverlappedResult(SOCKET /*socket*/, LPWSAOVERLAPPED overlapped, LPDWO
         errno = EBUSY;
         return FALSE;
     }
-    *bytesTransferred = static_cast<DWORD>(overlapped->InternalHigh);
-    if (flags != nullptr) {
-        *flags = 0;
-    }
-    if (overlapped->Internal != 0) {
-        errno = static_cast<int>(overlapped->Internal);
-        return FALSE;
-    }
-    return TRUE;
+    return TakeOutcome(*overlapped, bytesTransferred, flags) ? TRUE : FALSE;
 }
 
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
     Event* event = FindEvent(handle);
     if (event == nullptr) {
-        errno = EBADF;
         return WAIT_FAILED;
     }
     const bool forever = milliseconds == INFINITE;
-    const std::int64_t deadline = MonotonicMilliseconds() + milliseconds;
+    const DWORD start = GetTickCount();
     while (!event->signalled) {
-        const std::int64_t left =
-            forever ? -1 : std::max<std::int64_t>(deadline - MonotonicMilliseconds(), 0);
-        if (!forever && left == 0) {
+        // Unsigned tick arithmetic: right across the counter's wrap.
+        const DWORD waited = GetTickCount() - start;
+        if (!forever && waited >= milliseconds) {
             return WAIT_TIMEOUT;
         }
+        const DWORD left = milliseconds - waited;
+        const int pollLimit = forever ? -1 : static_cast<int>(std::min<DWORD>(left, INT32_MAX));
         pollfd readable{event->pending ? event->pending->socket : -1, POLLIN, 0};
-        const int ready =
-            poll(&readable, 1, static_cast<int>(std::min<std::int64_t>(left, INT32_MAX)));
+        const int ready = poll(&readable, 1, pollLimit);
         if (ready < 0 && errno != EINTR) {
             return WAIT_FAILED;
         }
