@@ -24,37 +24,32 @@ bool IsOption(const char* argument) {
     return argument[0] == '-' || argument[0] == '/';
 }
 
-// Applies an option that takes a value; false when the value is not accepted.
-bool ApplyValue(char letter, const char* value) {
+// The setting a numeric option writes; null for any other letter.
+int* NumericSetting(char letter) {
     switch (letter) {
-        case 'a':
-            if (value[0] == '4') {
-                settings.family = AF_INET;
-            } else if (value[0] == '6') {
-                settings.family = AF_INET6;
-            } else {
-                return false;
-            }
-            return true;
         case 'c':
-            settings.count = ToNumber(value);
-            return true;
+            return &settings.count;
         case 'i':
-            settings.ttl = ToNumber(value);
-            return true;
+            return &settings.ttl;
         case 'l':
-            settings.dataSize = ToNumber(value);
-            return true;
+            return &settings.dataSize;
         case 'm':
-            settings.maxReplyMs = ToNumber(value);
-            return true;
+            return &settings.maxReplyMs;
         default:
-            return false;
+            return nullptr;
     }
 }
 
-bool TakesValue(char letter) {
-    return letter == 'a' || letter == 'c' || letter == 'i' || letter == 'l' || letter == 'm';
+// Applies the value of -a; false when its first character is neither 4 nor 6.
+bool ApplyFamily(const char* value) {
+    if (value[0] == '4') {
+        settings.family = AF_INET;
+    } else if (value[0] == '6') {
+        settings.family = AF_INET6;
+    } else {
+        return false;
+    }
+    return true;
 }
 
 int Reject(const char* programName) {
@@ -78,10 +73,14 @@ int ParseOptions(int argc, char** argv) {
             settings.recordRoute = 1;
             continue;
         }
-        if (!TakesValue(letter) || i + 1 >= argc) {
+        int* number = NumericSetting(letter);
+        if ((letter != 'a' && number == nullptr) || i + 1 >= argc) {
             return Reject(argv[0]);
         }
-        if (!ApplyValue(letter, argv[++i])) {
+        const char* value = argv[++i];
+        if (number != nullptr) {
+            *number = ToNumber(value);
+        } else if (!ApplyFamily(value)) {
             return Reject(argv[0]);
         }
     }
