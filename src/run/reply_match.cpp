@@ -3,10 +3,10 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "run/ipv4_header.h"
 
 namespace {
 
-constexpr int kMinIpv4HeaderLength = 20;
 constexpr int kIpv6HeaderLength = 40;
 constexpr int kIpv4ProtocolOffset = 9;
 constexpr int kIpv6NextHeaderOffset = 6;
@@ -47,16 +47,9 @@ struct Bytes {
 
 // The IPv4 header length when the bytes start with a sound IPv4 header of the
 // given protocol, else 0.
-int Ipv4HeaderLength(Bytes datagram, std::uint8_t protocol) {
-    if (datagram.length < kMinIpv4HeaderLength || (datagram.data[0] >> 4) != 4) {
-        return 0;
-    }
-    const int headerLength = (datagram.data[0] & 0x0F) * 4;
-    if (headerLength < kMinIpv4HeaderLength || headerLength > datagram.length ||
-        datagram.data[kIpv4ProtocolOffset] != protocol) {
-        return 0;
-    }
-    return headerLength;
+int HeaderLengthCarrying(Bytes datagram, std::uint8_t protocol) {
+    const int headerLength = Ipv4HeaderLength(datagram.data, datagram.length);
+    return headerLength != 0 && datagram.data[kIpv4ProtocolOffset] == protocol ? headerLength : 0;
 }
 
 // True when the message is an echo message of the given type carrying the
@@ -131,7 +124,7 @@ const char* ErrorReasonV6(std::uint8_t type, std::uint8_t code) {
 }
 
 DatagramVerdict ClassifyV4(Bytes datagram, const EchoRequest& request) {
-    const int headerLength = Ipv4HeaderLength(datagram, kProtocolIcmp);
+    const int headerLength = HeaderLengthCarrying(datagram, kProtocolIcmp);
     if (headerLength == 0) {
         return kNotOurs;
     }
@@ -144,7 +137,7 @@ DatagramVerdict ClassifyV4(Bytes datagram, const EchoRequest& request) {
     }
     const char* reason = ErrorReasonV4(message.data[0], message.data[1]);
     const Bytes quote = message.From(kEchoHeaderLength);
-    const int quotedHeaderLength = Ipv4HeaderLength(quote, kProtocolIcmp);
+    const int quotedHeaderLength = HeaderLengthCarrying(quote, kProtocolIcmp);
     if (reason == nullptr || quotedHeaderLength == 0 ||
         !IsEchoOf(quote.From(quotedHeaderLength), kIcmpEchoRequest, request)) {
         return kNotOurs;

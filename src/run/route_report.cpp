@@ -6,10 +6,10 @@
 #include "cli/console.h"
 #include "cli/settings.h"
 #include "net/resolve.h"
+#include "run/ipv4_header.h"
 
 namespace {
 
-constexpr int kMinHeaderLength = 20;
 constexpr std::uint8_t kEndOfOptions = 0;
 constexpr std::uint8_t kNoOperation = 1;
 constexpr std::uint8_t kRecordRoute = 7;
@@ -36,14 +36,8 @@ RecordedRoute ReadRecordRoute(const std::uint8_t* option, int optionLength) {
 }  // namespace
 
 RecordedRoute DecodeRoute(const std::uint8_t* datagram, int length) {
-    if (datagram == nullptr || length < kMinHeaderLength || (datagram[0] >> 4) != 4) {
-        return {};
-    }
-    const int headerLength = (datagram[0] & 0x0F) * 4;
-    if (headerLength > length) {
-        return {};
-    }
-    int offset = kMinHeaderLength;
+    const int headerLength = Ipv4HeaderLength(datagram, length);
+    int offset = kMinIpv4HeaderLength;
     while (offset < headerLength && datagram[offset] != kEndOfOptions) {
         if (datagram[offset] == kNoOperation) {
             offset += 1;
